@@ -1,0 +1,69 @@
+# Shared by the project's scripts: package installation, the Wine prefix of a run, and stopping its server.
+# Source it; it defines functions only.
+
+QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
+QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
+                   clang libclang-rt-14-dev locales)
+
+# Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
+# to run and fails.
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Run:" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# The environment every Wine process of a run shares. $1: the prefix directory.
+wine_environment() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG=-all
+    export LC_ALL=C.UTF-8
+    # No Mono or Gecko prompts; a crash exits at once instead of starting the debugger.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+    unset DISPLAY
+}
+
+# Creates a fresh 64-bit prefix in $1 (removing any old one) with the null display driver and Tahoma standing in
+# for Microsoft Sans Serif, so that dialogs lay out the same on every machine.
+make_wineprefix() {
+    local prefix="$1"
+    stop_wine
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    wine_environment "$prefix"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v 'Microsoft Sans Serif' /t REG_SZ /d Tahoma /f >/dev/null 2>&1
+    cp /usr/share/wine/fonts/{tahoma,tahomabd,marlett}.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    wineserver -w
+}
+
+# Stops the Wine server of the current prefix, if one runs.
+stop_wine() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+    fi
+}
+
+# Configures and builds one flavour. $1: build dir, rest: extra cmake arguments.
+build_flavour() {
+    local dir="$1"
+    shift
+    cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+class CodePage;
+class ToolbarSettings;
+
+// Every text the add-in shows, loaded once from the localised string file that the installation key names. A text
+// the file lacks is shown as its key, so a missing or broken file leaves every control labelled with its key.
+class StringTable {
+public:
+    static constexpr std::size_t kSlots = 250;
+    // Slot 249 always keeps an empty key: scans stop at the first empty key.
+    static constexpr std::size_t kMaxEntries = 249;
+
+    // An empty table working in `codePage` (which must outlive it).
+    explicit StringTable(const CodePage& codePage);
+    // Windows: loads the file named by the settings, in the ANSI code page of the calling thread.
+    explicit StringTable(const ToolbarSettings& settings);
+
+    bool load(const std::string& path);  // Windows only
+    bool parse(const std::string& content);
+
+    // The text for `key` (compared ignoring case), or `key` itself, exactly as given.
+    std::string lookup(const std::string& key) const;
+    // How many keys contain `text` anywhere, ignoring case; 0 for an empty text.
+    int countKeysContaining(const std::string& text) const;
+
+    static std::string substitutePlaceholders(const std::string& value);
+
+private:
+    const CodePage& codePage_;
+    std::array<std::string, kSlots> keys_;
+    std::array<std::string, kSlots> values_;
+};
