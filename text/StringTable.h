@@ -34,4 +34,6 @@ private:
     const CodePage& codePage_;
     std::array<std::string, kSlots> keys_;
     std::array<std::string, kSlots> values_;
+    // The keys upper-cased by the code page, filled once the file is parsed.
+    std::array<std::string, kSlots> upperKeys_;
 };
