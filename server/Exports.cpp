@@ -1,12 +1,21 @@
+// The library's entry points.
 #include <windows.h>
 #include <objbase.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#include "server/AddInModule.h"
+#include "server/ClassTable.h"
 
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, void** object) {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        if (!classTableReady()) addInModule().markInitFailed();
+        if (addInModule().initFailed()) return FALSE;
+        addInModule().setInstance(instance);
+    }
+    return TRUE;
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_OK; }
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
+    return getClassObject(classId, iid, object);
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return addInModule().lockCount() == 0 ? S_OK : S_FALSE; }

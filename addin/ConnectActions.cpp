@@ -1,0 +1,69 @@
+// What happens when the user operates the group: a choice or a toggle is stored for the user and changes the
+// matching print option.
+#include "addin/Connect.h"
+#include "addin/OptionMaps.h"
+#include "server/ComBoundary.h"
+
+HRESULT CConnect::OnLoad(IDispatch* ribbonUi) noexcept {
+    // Kept for the object's life; the add-in never asks the ribbon to refresh, so after an action the ribbon shows
+    // what the user did.
+    if (ribbonUi) ribbonUi_ = win::ComPtr<IRibbonUI>::queryFrom(ribbonUi, IID_IRibbonUI);
+    return S_OK;
+}
+
+HRESULT CConnect::storeSelectedIndex(IDispatch* ribbonControl, LONG selectedIndex, int32_t& option,
+                                     int32_t (*map)(int32_t)) noexcept {
+    return comBoundary([&]() -> HRESULT {
+        writeUserDword(controlIdOf(ribbonControl), static_cast<uint32_t>(selectedIndex));
+        option = map(selectedIndex);
+        return S_OK;
+    });
+}
+
+HRESULT CConnect::storePressed(IDispatch* ribbonControl, const VARIANT_BOOL* pressed, int32_t& option,
+                               int32_t (*map)(int16_t)) noexcept {
+    return comBoundary([&]() -> HRESULT {
+        // A missing state counts as not pressed.
+        const VARIANT_BOOL state = pressed ? *pressed : VARIANT_FALSE;
+        option = map(state);
+        // Stored sign-extended: 0xFFFFFFFF pressed, 0 not.
+        writeUserDword(controlIdOf(ribbonControl), static_cast<uint32_t>(static_cast<int32_t>(state)));
+        return S_OK;
+    });
+}
+
+// The chosen item's id is not needed: the index alone says which item it is.
+HRESULT CConnect::OnPrintQualityClicked(IDispatch* ribbonControl, BSTR*, LONG selectedIndex) noexcept {
+    return storeSelectedIndex(ribbonControl, selectedIndex, printQuality_, &options::printQualityFor);
+}
+
+HRESULT CConnect::OnLayoutClicked(IDispatch* ribbonControl, BSTR*, LONG selectedIndex) noexcept {
+    return storeSelectedIndex(ribbonControl, selectedIndex, layout_, &options::layoutFor);
+}
+
+HRESULT CConnect::OnNUpClicked(IDispatch* ribbonControl, BSTR*, LONG selectedIndex) noexcept {
+    return storeSelectedIndex(ribbonControl, selectedIndex, nUp_, &options::nUpFor);
+}
+
+HRESULT CConnect::OnPagesPerSheetClicked(IDispatch* ribbonControl, BSTR*, LONG selectedIndex) noexcept {
+    return storeSelectedIndex(ribbonControl, selectedIndex, pagesPerSheet_, &options::pagesPerSheetFor);
+}
+
+HRESULT CConnect::OnBlackAndWhiteClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept {
+    return storePressed(ribbonControl, pressed, blackAndWhite_, &options::blackAndWhiteFor);
+}
+
+HRESULT CConnect::OnDuplexClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept {
+    return storePressed(ribbonControl, pressed, duplex_, &options::duplexFor);
+}
+
+// Turning fit to page on leaves N-up alone; the N-up getter forces its first item when the ribbon asks again.
+HRESULT CConnect::OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept {
+    return storePressed(ribbonControl, pressed, fitToPage_, &options::fitToPageFor);
+}
+
+// Printing through the host and the About box arrive with the print routines and the dialogs; until then Print
+// reports that nothing was printed and the launcher shows nothing.
+HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept { return S_FALSE; }
+
+HRESULT CConnect::OnDialogboxLauncher(IDispatch*) noexcept { return S_OK; }

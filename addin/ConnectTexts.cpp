@@ -1,0 +1,67 @@
+// Labels, supertips and drop-down item lists: every control's texts come from the string table, through keys
+// formed from its id.
+#include <string>
+
+#include "addin/Connect.h"
+#include "server/ComBoundary.h"
+#include "text/StringTable.h"
+#include "win/AnsiText.h"
+
+namespace {
+
+constexpr const char kLabelPrefix[] = "Label";
+constexpr const char kSupertipPrefix[] = "Supertip";
+
+HRESULT handOut(const std::string& text, BSTR* out) noexcept {
+    BSTR widened = win::widenToBstr(text);
+    if (!widened) return E_OUTOFMEMORY;
+    *out = widened;
+    return S_OK;
+}
+
+// The text of a control's `prefix` key; empty for anything that is not a ribbon control.
+std::string controlText(IDispatch* ribbonControl, const char* prefix, const StringTable* strings) {
+    auto control = win::ComPtr<IRibbonControl>::queryFrom(ribbonControl, IID_IRibbonControl);
+    if (!control) return {};
+    const std::string key = prefix + controlIdOf(control.get());
+    return strings ? strings->lookup(key) : key;
+}
+
+}  // namespace
+
+std::string CConnect::text(const std::string& key) const { return strings_ ? strings_->lookup(key) : key; }
+
+HRESULT CConnect::GetLabel(IDispatch* ribbonControl, BSTR* label) noexcept {
+    if (!label) return E_POINTER;
+    *label = nullptr;
+    return comBoundary([&] { return handOut(controlText(ribbonControl, kLabelPrefix, strings_.get()), label); });
+}
+
+HRESULT CConnect::GetSupertip(IDispatch* ribbonControl, BSTR* supertip) noexcept {
+    if (!supertip) return E_POINTER;
+    *supertip = nullptr;
+    return comBoundary([&] { return handOut(controlText(ribbonControl, kSupertipPrefix, strings_.get()), supertip); });
+}
+
+// The host fills one drop-down at a time: the count first, then the id and label of each item. The item callbacks
+// therefore work on the drop-down whose count was asked for last.
+HRESULT CConnect::GetItemCount(IDispatch* ribbonControl, LONG* count) noexcept {
+    if (!count) return E_POINTER;
+    return comBoundary([&]() -> HRESULT {
+        listControlId_ = controlIdOf(ribbonControl);
+        *count = strings_ ? strings_->countKeysContaining(kLabelPrefix + listControlId_) : 0;
+        return S_OK;
+    });
+}
+
+HRESULT CConnect::GetItemID(IDispatch*, LONG index, BSTR* id) noexcept {
+    if (!id) return E_POINTER;
+    *id = nullptr;
+    return comBoundary([&] { return handOut(listControlId_ + std::to_string(index), id); });
+}
+
+HRESULT CConnect::GetItemLabel(IDispatch*, LONG index, BSTR* label) noexcept {
+    if (!label) return E_POINTER;
+    *label = nullptr;
+    return comBoundary([&] { return handOut(text(kLabelPrefix + listControlId_ + std::to_string(index)), label); });
+}

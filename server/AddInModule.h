@@ -1,0 +1,50 @@
+#pragma once
+
+#include <windows.h>
+
+#include "server/CriticalSection.h"
+
+// One per loaded library: counts the server locks that keep the library loaded, runs the clean-up list when the
+// library unloads, and guards the one-time loading of type information.
+class CAddInModule {
+public:
+    using TermFunction = void (*)(void* argument);
+
+    CAddInModule() noexcept;
+    // Runs the clean-up list, newest registration first.
+    ~CAddInModule();
+    CAddInModule(const CAddInModule&) = delete;
+    CAddInModule& operator=(const CAddInModule&) = delete;
+
+    bool initFailed() const noexcept { return initFailed_; }
+    void markInitFailed() noexcept { initFailed_ = true; }
+
+    void lock() noexcept { ::InterlockedIncrement(&lockCount_); }
+    void unlock() noexcept { ::InterlockedDecrement(&lockCount_); }
+    LONG lockCount() const noexcept { return ::InterlockedCompareExchange(const_cast<LONG*>(&lockCount_), 0, 0); }
+
+    // E_OUTOFMEMORY when the list node cannot be allocated; nothing is pushed then.
+    HRESULT addTermFunction(TermFunction function, void* argument) noexcept;
+
+    CriticalSection& moduleLock() noexcept { return moduleLock_; }
+
+    // The library's instance handle, recorded by DllMain.
+    HINSTANCE instance() const noexcept { return instance_; }
+    void setInstance(HINSTANCE instance) noexcept { instance_ = instance; }
+
+private:
+    struct TermNode {
+        TermFunction function;
+        void* argument;
+        TermNode* next;
+    };
+
+    bool initFailed_ = false;
+    volatile LONG lockCount_ = 0;
+    TermNode* termFunctions_ = nullptr;
+    CriticalSection moduleLock_;
+    HINSTANCE instance_ = nullptr;
+};
+
+// The library's one module object.
+CAddInModule& addInModule() noexcept;
