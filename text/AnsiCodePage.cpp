@@ -1,0 +1,32 @@
+#include "text/AnsiCodePage.h"
+
+#include <windows.h>
+
+#include <climits>
+
+const AnsiCodePage& AnsiCodePage::instance() {
+    static const AnsiCodePage codePage;
+    return codePage;
+}
+
+AnsiCodePage::AnsiCodePage() {
+    for (unsigned byte = 0; byte < 256; ++byte)
+        leadBytes_[byte] = ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != 0;
+}
+
+void AnsiCodePage::toUpper(std::string& text) const {
+    // CharUpperBuffA upper-cases whole characters, so the trailing byte of a double-byte character is never
+    // taken for a letter of its own. Texts past its 32-bit count are upper-cased a piece at a time, cut at a
+    // character.
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t end = text.size();
+        if (end - position > INT_MAX / 2) {
+            end = position;
+            while (end < text.size() && end - position < INT_MAX / 2)
+                end = next(text, end);
+        }
+        ::CharUpperBuffA(&text[position], static_cast<DWORD>(end - position));
+        position = end;
+    }
+}
