@@ -18,6 +18,7 @@ echo "== Windows build (MinGW-w64)"
 build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
 echo "== Windows tests under Wine"
 make_wineprefix "$QUILLERY_ROOT/build/windows/wineprefix"
+make_japanese_locale "$QUILLERY_ROOT/build/windows/locale"
 trap stop_wine EXIT
 wineserver -p
 ctest --test-dir build/windows --output-on-failure || status=1

@@ -60,6 +60,15 @@ stop_wine() {
     fi
 }
 
+# Generates the Japanese locale that gives a Wine process code page 932, into $1/ja_JP.UTF-8 (kept if present).
+# A test process runs in it with LOCPATH=$1 LC_ALL=ja_JP.UTF-8.
+make_japanese_locale() {
+    local dir="$1"
+    [ -f "$dir/ja_JP.UTF-8/LC_CTYPE" ] && return 0
+    mkdir -p "$dir"
+    localedef -i ja_JP -f UTF-8 "$dir/ja_JP.UTF-8"
+}
+
 # Configures and builds one flavour. $1: build dir, rest: extra cmake arguments.
 build_flavour() {
     local dir="$1"
