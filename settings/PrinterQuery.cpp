@@ -1,0 +1,96 @@
+#include "settings/PrinterQuery.h"
+
+#include "settings/BoundedText.h"
+#include "settings/EntryPoint.h"
+#include "settings/UniquePrinter.h"
+#include "win/UniqueLibrary.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <new>
+#include <vector>
+
+namespace {
+
+// The default-printer query is bound by ordinal so that spoolers that do not export it by name still answer.
+constexpr const char* kSpoolerModule = "WINSPOOL.DRV";
+constexpr WORD kDefaultPrinterOrdinal = 201;
+using DefaultPrinterQuery = BOOL(WINAPI*)(LPSTR, LPDWORD);
+
+// The NT family from version 5 on is the first to have a default-printer query at all.
+constexpr DWORD kNtPlatform = VER_PLATFORM_WIN32_NT;
+constexpr DWORD kFirstMajorVersion = 5;
+
+// The maker's driver keeps this printer data with every printer it serves.
+constexpr char kFriendlyNameData[] = "OriginalFriendlyName";
+constexpr DWORD kFriendlyNameBufferSize = 260;
+
+bool systemHasDefaultPrinterQuery() noexcept {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!::GetVersionExA(&version))
+        return false;
+    return version.dwPlatformId == kNtPlatform && version.dwMajorVersion >= kFirstMajorVersion;
+}
+
+}  // namespace
+
+std::string PrinterQuery::defaultPrinterName() const noexcept {
+    if (!systemHasDefaultPrinterQuery())
+        return std::string();
+    win::UniqueLibrary loaded;
+    HMODULE spooler = ::GetModuleHandleA(kSpoolerModule);
+    if (!spooler) {
+        loaded.reset(::LoadLibraryA(kSpoolerModule));
+        spooler = loaded.get();
+    }
+    if (!spooler)
+        return std::string();
+    const auto query = entryPointAs<DefaultPrinterQuery>(
+        ::GetProcAddress(spooler, MAKEINTRESOURCEA(kDefaultPrinterOrdinal)));
+    if (!query)
+        return std::string();
+
+    // Without a default printer the size is left as it was, so it must start at 0.
+    DWORD size = 0;
+    query(nullptr, &size);
+    if (size == 0)
+        return std::string();
+    try {
+        std::vector<char> buffer(size, '\0');
+        DWORD capacity = size;
+        query(buffer.data(), &capacity);
+        return boundedText(buffer.data(), buffer.size(), buffer.size());
+    } catch (const std::bad_alloc&) {
+        return std::string();
+    }
+}
+
+std::string PrinterQuery::friendlyNameOf(const std::string& printerName) const noexcept {
+    if (printerName.empty())
+        return std::string();
+    try {
+        std::string name = printerName;
+        win::UniquePrinter printer;
+        if (!::OpenPrinterA(name.data(), printer.receive(), nullptr) || !printer)
+            return std::string();
+        std::array<char, sizeof(kFriendlyNameData)> valueName{};
+        std::copy(std::begin(kFriendlyNameData), std::end(kFriendlyNameData), valueName.begin());
+        std::array<char, kFriendlyNameBufferSize> buffer{};
+        DWORD returned = 0;
+        // A value too long for the buffer leaves it undefined; only a successful read is used, and only as
+        // far as it reached.
+        if (::GetPrinterDataA(printer.get(), valueName.data(), nullptr,
+                              reinterpret_cast<BYTE*>(buffer.data()), buffer.size(),
+                              &returned) != ERROR_SUCCESS) {
+            return std::string();
+        }
+        return boundedText(buffer.data(), returned, buffer.size());
+    } catch (const std::bad_alloc&) {
+        return std::string();
+    }
+}
