@@ -1,0 +1,38 @@
+#pragma once
+
+#include "settings/RegistryApi.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Watches the registry seam: every call passes through to the real registry of the test prefix, and what the
+// platform would hide (access masks, values queried, libraries loaded) is noted. It can also give a different
+// answer to the WOW64 question, which a 64-bit process cannot otherwise be asked to see. The seam holds plain
+// function pointers, so one recorder is active at a time.
+class RegistryRecorder {
+  public:
+    enum class Wow64 {
+        Real,          // the platform's own answer
+        ReportsTrue,   // the query sets its out-value to TRUE (1)
+        ReportsTwo,    // the query sets a non-zero value other than TRUE
+        QueryMissing,  // kernel32 does not export the query
+    };
+
+    explicit RegistryRecorder(Wow64 wow64 = Wow64::Real);
+    ~RegistryRecorder();
+    RegistryRecorder(const RegistryRecorder&) = delete;
+    RegistryRecorder& operator=(const RegistryRecorder&) = delete;
+
+    RegistryApi api() const;
+    void clear();
+
+    Wow64 wow64;
+    std::vector<REGSAM> openMasks;
+    std::vector<std::string> queriedValues;
+    std::vector<std::string> loadedLibraries;
+    int openedKeys = 0;
+    int closedKeys = 0;
+    int freedLibraries = 0;
+};
