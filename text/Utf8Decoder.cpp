@@ -3,90 +3,124 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// Eight bytes at once: a word without any high bit is eight ASCII characters.
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-constexpr std::size_t kAsciiBlock = 16;
+constexpr std::size_t kAsciiBlock = 32;
+// Units are gathered in a small buffer that stays in the first-level cache and appended to the output a chunk
+// at a time, so the output is written once rather than cleared first and then overwritten.
+constexpr std::size_t kChunk = 2048;
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// A lead byte's sequence length is its count of leading one bits; 0x00-0xBF stand alone.
-std::size_t sequenceLength(unsigned char lead) {
-    if (lead < 0xC0)
-        return 1;
-    std::size_t length = 0;
-    while (length < 8 && (lead & (0x80u >> length)) != 0)
-        ++length;
-    return length;
-}
-
-// Widens runs of ASCII bytes one block at a time; most markup and string files are nearly all ASCII, and this
-// is what keeps loading them close to the cost of copying them.
-std::size_t widenAsciiRun(const unsigned char* bytes, std::size_t size, std::size_t pos, char16_t*& out) {
-    while (size - pos >= kAsciiBlock) {
-        std::uint64_t low;
-        std::uint64_t high;
-        std::memcpy(&low, bytes + pos, sizeof low);
-        std::memcpy(&high, bytes + pos + sizeof low, sizeof high);
-        if (((low | high) & kHighBits) != 0)
-            break;
-        for (std::size_t i = 0; i < kAsciiBlock; ++i)
-            out[i] = bytes[pos + i];
-        out += kAsciiBlock;
-        pos += kAsciiBlock;
+// Widens the block at `bytes` into `out` when all of it is ASCII; false, with nothing written, otherwise.
+bool widenAsciiBlock(const unsigned char* bytes, char16_t* out) {
+#if defined(__SSE2__)
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
+    if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0)
+        return false;
+    const __m128i zero = _mm_setzero_si128();
+    auto* wide = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(wide, _mm_unpacklo_epi8(first, zero));
+    _mm_storeu_si128(wide + 1, _mm_unpackhi_epi8(first, zero));
+    _mm_storeu_si128(wide + 2, _mm_unpacklo_epi8(second, zero));
+    _mm_storeu_si128(wide + 3, _mm_unpackhi_epi8(second, zero));
+    return true;
+#else
+    // A word without any high bit is eight ASCII characters.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    // The block is copied first so that the compiler need not fear the stores changing the input.
+    unsigned char block[kAsciiBlock];
+    std::memcpy(block, bytes, kAsciiBlock);
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < kAsciiBlock; i += sizeof any) {
+        std::uint64_t word;
+        std::memcpy(&word, block + i, sizeof word);
+        any |= word;
     }
-    return pos;
+    if ((any & kHighBits) != 0)
+        return false;
+    char16_t wide[kAsciiBlock];
+    for (std::size_t i = 0; i < kAsciiBlock; ++i)
+        wide[i] = block[i];
+    std::memcpy(out, wide, sizeof wide);
+    return true;
+#endif
 }
 
 }  // namespace
 
 bool decodeUtf8(const unsigned char* bytes, std::size_t size, std::u16string& units) {
     const std::size_t start = units.size();
-    if (size == 0)
-        return true;
-    // Every sequence yields one unit, so the byte count bounds the units; one allocation serves the whole
+    // Every sequence yields one unit, so the byte count bounds the units: one allocation serves the whole
     // input.
-    units.resize(start + size);
-    char16_t* const first = &units[start];
-    char16_t* out = first;
+    units.reserve(start + size);
+    char16_t chunk[kChunk];
+    std::size_t filled = 0;
     std::size_t pos = 0;
+    // Where a block of ASCII is worth trying again: text that mixes in other characters is decoded one
+    // sequence at a time for a block's length after a block has failed.
+    std::size_t blockRetry = 0;
     while (pos < size) {
-        pos = widenAsciiRun(bytes, size, pos, out);
-        if (pos >= size)
-            break;
-        const unsigned char b0 = bytes[pos];
-        const std::size_t length = sequenceLength(b0);
-        if (length > size - pos || length >= 5) {
-            units.resize(start);
-            return false;
-        }
-        for (std::size_t i = 1; i < length; ++i) {
-            if (!isContinuation(bytes[pos + i])) {
-                units.resize(start);
-                return false;
+        // Runs of ASCII, as most markup and string files nearly are, widen a block at a time.
+        if (pos >= blockRetry) {
+            while (filled <= kChunk - kAsciiBlock && size - pos >= kAsciiBlock) {
+                if (!widenAsciiBlock(bytes + pos, chunk + filled)) {
+                    blockRetry = pos + kAsciiBlock;
+                    break;
+                }
+                filled += kAsciiBlock;
+                pos += kAsciiBlock;
             }
         }
-        switch (length) {
-            case 1:
-                *out = b0;
-                break;
-            case 2:
-                *out = static_cast<char16_t>(((b0 & 0x1Fu) << 6) | (bytes[pos + 1] & 0x3Fu));
-                break;
-            case 3:
-                *out = static_cast<char16_t>(((b0 & 0x0Fu) << 12) | ((bytes[pos + 1] & 0x3Fu) << 6) |
-                                             (bytes[pos + 2] & 0x3Fu));
-                break;
-            default:
-                *out = kFourByteSequenceUnit;
-                break;
+        if (filled >= kChunk) {
+            units.append(chunk, filled);
+            filled = 0;
+            continue;
         }
-        ++out;
-        pos += length;
+        if (pos >= size)
+            break;
+        // One sequence; its length is the lead byte's count of leading one bits, and 0x00-0xBF stand alone.
+        const unsigned char b0 = bytes[pos];
+        const std::size_t left = size - pos;
+        if (b0 < 0xC0) {
+            chunk[filled] = b0;
+            pos += 1;
+        } else if (b0 < 0xE0) {
+            if (left < 2 || !isContinuation(bytes[pos + 1]))
+                break;
+            chunk[filled] = static_cast<char16_t>(((b0 & 0x1Fu) << 6) | (bytes[pos + 1] & 0x3Fu));
+            pos += 2;
+        } else if (b0 < 0xF0) {
+            if (left < 3 || !isContinuation(bytes[pos + 1]) || !isContinuation(bytes[pos + 2]))
+                break;
+            chunk[filled] = static_cast<char16_t>(((b0 & 0x0Fu) << 12) | ((bytes[pos + 1] & 0x3Fu) << 6) |
+                                                  (bytes[pos + 2] & 0x3Fu));
+            pos += 3;
+        } else if (b0 < 0xF8) {
+            if (left < 4 || !isContinuation(bytes[pos + 1]) || !isContinuation(bytes[pos + 2]) ||
+                !isContinuation(bytes[pos + 3])) {
+                break;
+            }
+            chunk[filled] = kFourByteSequenceUnit;
+            pos += 4;
+        } else {
+            // Five to eight leading ones: no such sequence is accepted, however many bytes follow.
+            break;
+        }
+        ++filled;
     }
-    units.resize(start + static_cast<std::size_t>(out - first));
+    if (pos < size) {
+        // A malformed sequence rejects the whole input.
+        units.resize(start);
+        return false;
+    }
+    units.append(chunk, filled);
     return true;
 }

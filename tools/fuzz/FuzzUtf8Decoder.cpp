@@ -1,5 +1,6 @@
-// Any byte string either decodes to at most one unit per byte, appended after what the output held, or is
-// refused with the output untouched.
+// The decoder's fast paths against a plain byte-by-byte reading of the same rules: any byte string decodes to
+// exactly the reference's units, appended after what the output held, or is refused by both with the output
+// untouched.
 
 #include <cstddef>
 #include <cstdint>
