@@ -200,12 +200,21 @@ TEST(HostApplicationKind, NullIdentifierIsNone) {
     EXPECT_EQ(host.kind(), HostKind::None);
 }
 
+// The platform's comparison is linguistic: it counts "Microsoft.Word.Document" followed by, or broken by, a
+// soft hyphen as equal to the identifier. The host passes exact identifiers, so neither may select a host.
+TEST(HostApplicationKind, CharactersThePlatformIgnoresStillMakeADifferentIdentifier) {
+    HostApplication host;
+    EXPECT_EQ(host.detectKind(L"Microsoft.Word.Document\u00AD"), HostKind::None);
+    EXPECT_EQ(host.detectKind(L"Microsoft.Word.Docu\u00ADment"), HostKind::None);
+    EXPECT_EQ(host.detectKind(L"Microsoft.Excel.Workbook\u200B"), HostKind::None);
+}
+
 TEST(HostApplicationKind, ComparisonIsExactAndCaseSensitive) {
     HostApplication host;
     const wchar_t* const nearMisses[] = {
-        L"microsoft.word.document",       L"MICROSOFT.EXCEL.WORKBOOK",   L"Microsoft.Word.Document ",
-        L" Microsoft.Word.Document",      L"Microsoft.Word.Documen",     L"Microsoft.Word",
-        L"Microsoft.Word.Document\u00AD", L"Microsoft.Outlook.Explorer", L"Microsoft.Word.Document.Other",
+        L"microsoft.word.document",    L"MICROSOFT.EXCEL.WORKBOOK",      L"Microsoft.Word.Document ",
+        L" Microsoft.Word.Document",   L"Microsoft.Word.Documen",        L"Microsoft.Word",
+        L"Microsoft.Outlook.Explorer", L"Microsoft.Word.Document.Other",
     };
     for (const wchar_t* identifier : nearMisses) {
         EXPECT_EQ(host.detectKind(identifier), HostKind::None)
