@@ -76,6 +76,22 @@ TEST(Utf8DecoderWellFormed, LongAsciiRunsAroundMultiByteCharactersKeepTheirOrder
     EXPECT_DECODES_TO(bytes, expected);
 }
 
+TEST(Utf8DecoderWellFormed, InputSpanningManyBuffersOfUnitsComesOutWhole) {
+    std::string bytes;
+    std::u16string expected;
+    for (int i = 0; i < 5000; ++i) {
+        const std::size_t run = static_cast<std::size_t>(i * 7 % 71);
+        bytes += std::string(run, 'x') + "\xE3\x82\xA2" + std::string(run % 3, '\xA9');
+        expected += std::u16string(run, u'x') + u"\u30A2" + std::u16string(run % 3, u'\u00A9');
+    }
+    EXPECT_DECODES_TO(bytes, expected);
+}
+
+TEST(Utf8DecoderMalformed, FaultFarIntoALongInputLeavesTheOutputAsItWas) {
+    EXPECT_REJECTED(std::string(100000, 'a') + "\xE3\x82");
+    EXPECT_REJECTED(std::string(100000, 'a') + "\xFF" + std::string(100, 'a'));
+}
+
 TEST(Utf8DecoderLenient, StrayContinuationBytePassesAsItsOwnValue) {
     EXPECT_DECODES_TO(std::string("\xA9"), u"\u00A9");
     EXPECT_DECODES_TO(std::string("\x80\xBF"), u"\u0080\u00BF");
