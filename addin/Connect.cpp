@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "addin/TextDirection.h"
 #include "host/HostApplication.h"
 #include "server/AddInModule.h"
 #include "server/ComBoundary.h"
@@ -20,9 +21,7 @@ CComTypeInfoHolder connectCallbacksTypeInfo(&IID_ISimpleATLAddIn, &LIBID_Tandrel
 
 namespace {
 
-// Languages whose About box opens right to left.
 constexpr const char kLangKey[] = "Lang";
-constexpr const char* kRightToLeftLanguages[] = {"ar", "he"};
 
 // Builds a collaborator; one that cannot be built stays absent and the connection goes on without it.
 template <typename T, typename... Args>
@@ -81,10 +80,7 @@ HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatc
         host_ = tryMake<HostApplication>();
         if (strings_) {
             try {
-                const CodePage& codePage = AnsiCodePage::instance();
-                for (const char* language : kRightToLeftLanguages) {
-                    if (codePage.equalIgnoringCase(strings_->lookup(kLangKey), language)) rightToLeft_ = true;
-                }
+                if (isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance())) rightToLeft_ = true;
             } catch (...) {
                 // Without the language the About box stays left to right.
             }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "addin/OfficeInterfaces.h"
+#include "win/ComPtr.h"
+
+namespace hostsim {
+
+// Loads the add-in the way an Office host does, on the calling apartment thread: creates it by ProgID, connects
+// it through _IDTExtensibility2, asks IRibbonExtensibility for the markup of a ribbon, and calls the markup's
+// callbacks by name through the add-in object's IDispatch, passing the ribbon control as VT_DISPATCH and taking
+// results through pVarResult.
+class OfficeHost {
+public:
+    static constexpr const wchar_t* kProgId = L"TandrelQuillery.Connect";
+    static constexpr const wchar_t* kWordRibbon = L"Microsoft.Word.Document";
+    static constexpr const wchar_t* kExcelRibbon = L"Microsoft.Excel.Workbook";
+    static constexpr const wchar_t* kPowerPointRibbon = L"Microsoft.PowerPoint.Presentation";
+
+    HRESULT create(const wchar_t* progId = kProgId);
+    HRESULT connect(IDispatch* application, IDispatch* addInInstance);
+    // S_OK with `received` false when the add-in handed out no markup.
+    HRESULT customUI(const wchar_t* ribbonId, std::wstring& markup, bool& received);
+    HRESULT disconnect();
+    void release();
+
+    // The dispatch id the add-in's type information gives `name`.
+    HRESULT dispatchIdOf(const wchar_t* name, DISPID& id);
+    // Calls `name` with `arguments` in their declared order; `result` (optional) receives the return value.
+    HRESULT call(const wchar_t* name, std::initializer_list<VARIANT> arguments, VARIANT* result = nullptr);
+
+    // Typed calls for the callback kinds of the ribbon.
+    HRESULT text(const wchar_t* name, IDispatch* control, std::wstring& text);
+    HRESULT flag(const wchar_t* name, IDispatch* control, VARIANT_BOOL& value);
+    HRESULT number(const wchar_t* name, IDispatch* control, LONG& value);
+    HRESULT itemText(const wchar_t* name, IDispatch* control, LONG index, std::wstring& text);
+    HRESULT action(const wchar_t* name, IDispatch* control);
+    HRESULT selectItem(const wchar_t* name, IDispatch* control, const wchar_t* itemId, LONG index);
+    HRESULT toggle(const wchar_t* name, IDispatch* control, VARIANT_BOOL pressed);
+
+    IDispatch* addIn() const { return dispatch_.get(); }
+
+private:
+    win::ComPtr<IDispatch> dispatch_;
+    win::ComPtr<_IDTExtensibility2> connection_;
+};
+
+// Argument builders for OfficeHost::call.
+VARIANT dispatchArgument(IDispatch* value);
+VARIANT longArgument(LONG value);
+
+}  // namespace hostsim
