@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The main job: builds the Windows flavour, installs the product's fixtures (installation key, string and markup
+# files, the maker's printer as the default) into a prefix of its own, and shows what the add-in sees there.
+# Each step is a function; run_step prints its title, so a new step is one function and one line at the end.
+set -euo pipefail
+. "$(dirname "$0")/lib/common.sh"
+cd "$QUILLERY_ROOT"
+
+BUILD_DIR=${QUILLERY_BUILD_DIR:-$QUILLERY_ROOT/build/windows}
+DEMO_DIR=${QUILLERY_DEMO_DIR:-$QUILLERY_ROOT/build/demo}
+PREFIX="$DEMO_DIR/wineprefix"
+INSTALL_DIR='C:\Quillery'
+
+run_step() {
+    echo
+    echo "== $1"
+    shift
+    "$@"
+}
+
+# Wine writes CRLF line ends.
+run_windows() {
+    wine "$@" | tr -d '\r'
+}
+
+install_packages() {
+    ensure_packages "${QUILLERY_PACKAGES[@]}"
+}
+
+build_windows() {
+    build_flavour "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
+}
+
+make_prefix() {
+    make_wineprefix "$PREFIX"
+    wineserver -p
+    echo "prefix: $PREFIX"
+}
+
+install_fixtures() {
+    run_windows "$BUILD_DIR/bin/quillery-fixtures.exe" "$INSTALL_DIR"
+}
+
+show_settings() {
+    run_windows "$BUILD_DIR/bin/settings-report.exe"
+}
+
+trap stop_wine EXIT
+
+run_step "Packages" install_packages
+run_step "Windows build ($BUILD_DIR)" build_windows
+run_step "Wine prefix" make_prefix
+run_step "Installing the product and the maker's default printer" install_fixtures
+run_step "What the add-in's settings see" show_settings
