@@ -35,9 +35,13 @@ std::unique_ptr<T> tryMake(Args&... args) noexcept {
 
 }  // namespace
 
-CConnect::CConnect() noexcept { addInModule().lock(); }
+CConnect::CConnect() noexcept {
+    addInModule().lock();
+}
 
-CConnect::~CConnect() { addInModule().unlock(); }
+CConnect::~CConnect() {
+    addInModule().unlock();
+}
 
 HRESULT CConnect::createInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
     if (!object) return E_POINTER;
@@ -63,7 +67,9 @@ HRESULT CConnect::QueryInterface(REFIID iid, void** object) noexcept {
 }
 
 // The host calls the object on its one user-interface thread, so the count is a plain counter.
-ULONG CConnect::AddRef() noexcept { return ++references_; }
+ULONG CConnect::AddRef() noexcept {
+    return ++references_;
+}
 
 ULONG CConnect::Release() noexcept {
     const ULONG count = --references_;
@@ -80,7 +86,8 @@ HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatc
         host_ = tryMake<HostApplication>();
         if (strings_) {
             try {
-                if (isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance())) rightToLeft_ = true;
+                if (isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance()))
+                    rightToLeft_ = true;
             } catch (...) {
                 // Without the language the About box stays left to right.
             }
@@ -95,11 +102,17 @@ HRESULT CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) noexcept {
     return S_OK;
 }
 
-HRESULT CConnect::OnAddInsUpdate(SAFEARRAY**) noexcept { return S_OK; }
+HRESULT CConnect::OnAddInsUpdate(SAFEARRAY**) noexcept {
+    return S_OK;
+}
 
-HRESULT CConnect::OnStartupComplete(SAFEARRAY**) noexcept { return S_OK; }
+HRESULT CConnect::OnStartupComplete(SAFEARRAY**) noexcept {
+    return S_OK;
+}
 
-HRESULT CConnect::OnBeginShutdown(SAFEARRAY**) noexcept { return S_OK; }
+HRESULT CConnect::OnBeginShutdown(SAFEARRAY**) noexcept {
+    return S_OK;
+}
 
 HRESULT CConnect::GetCustomUI(BSTR ribbonId, BSTR* ribbonXml) noexcept {
     return comBoundary([&]() -> HRESULT {

@@ -20,9 +20,9 @@ extern CComTypeInfoHolder connectExtensibilityTypeInfo;
 extern CComTypeInfoHolder connectRibbonExtensibilityTypeInfo;
 extern CComTypeInfoHolder connectCallbacksTypeInfo;
 
-// The add-in object that the Office host creates once per start: its add-in connection, its ribbon customiser and
-// the target of every ribbon callback. Between connection and destruction it holds the print options that the
-// ribbon's controls set and that Print uses.
+// The add-in object that the Office host creates once per start: its add-in connection, its ribbon customiser
+// and the target of every ribbon callback. Between connection and destruction it holds the print options that
+// the ribbon's controls set and that Print uses.
 class CConnect final : public DualInterface<_IDTExtensibility2, &connectExtensibilityTypeInfo>,
                        public DualInterface<IRibbonExtensibility, &connectRibbonExtensibilityTypeInfo>,
                        public DualInterface<ISimpleATLAddIn, &connectCallbacksTypeInfo> {
@@ -39,7 +39,8 @@ public:
     // _IDTExtensibility2
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode connectMode,
                                            IDispatch* addInInstance, SAFEARRAY** custom) noexcept override;
-    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode removeMode, SAFEARRAY** custom) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode removeMode,
+                                              SAFEARRAY** custom) noexcept override;
     HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) noexcept override;
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) noexcept override;
     HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) noexcept override;
@@ -55,24 +56,33 @@ public:
     HRESULT STDMETHODCALLTYPE GetVisible(IDispatch* ribbonControl, VARIANT_BOOL* visible) noexcept override;
     HRESULT STDMETHODCALLTYPE GetItemCount(IDispatch* ribbonControl, LONG* count) noexcept override;
     HRESULT STDMETHODCALLTYPE GetItemID(IDispatch* ribbonControl, LONG index, BSTR* id) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetItemLabel(IDispatch* ribbonControl, LONG index, BSTR* label) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetItemLabel(IDispatch* ribbonControl, LONG index,
+                                           BSTR* label) noexcept override;
     HRESULT STDMETHODCALLTYPE GetPrintQualitySelectedItemIndex(IDispatch* ribbonControl,
                                                                LONG* itemIndex) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetLayoutSelectedItemIndex(IDispatch* ribbonControl, LONG* itemIndex) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetNUpSelectedItemIndex(IDispatch* ribbonControl, LONG* itemIndex) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetLayoutSelectedItemIndex(IDispatch* ribbonControl,
+                                                         LONG* itemIndex) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNUpSelectedItemIndex(IDispatch* ribbonControl,
+                                                      LONG* itemIndex) noexcept override;
     HRESULT STDMETHODCALLTYPE GetPagesPerSheetSelectedItemIndex(IDispatch* ribbonControl,
                                                                 LONG* itemIndex) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetBlackAndWhitePressed(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetDuplexPressed(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetFitToPagePressed(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetBlackAndWhitePressed(IDispatch* ribbonControl,
+                                                      VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetDuplexPressed(IDispatch* ribbonControl,
+                                               VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetFitToPagePressed(IDispatch* ribbonControl,
+                                                  VARIANT_BOOL* pressed) noexcept override;
     HRESULT STDMETHODCALLTYPE OnPrintClicked(IDispatch* ribbonControl) noexcept override;
     HRESULT STDMETHODCALLTYPE OnPrintQualityClicked(IDispatch* ribbonControl, BSTR* selectedId,
                                                     LONG selectedIndex) noexcept override;
     HRESULT STDMETHODCALLTYPE OnLayoutClicked(IDispatch* ribbonControl, BSTR* selectedId,
                                               LONG selectedIndex) noexcept override;
-    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
-    HRESULT STDMETHODCALLTYPE OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
-    HRESULT STDMETHODCALLTYPE OnDuplexClicked(IDispatch* ribbonControl, VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch* ribbonControl,
+                                                     VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnFitToPageClicked(IDispatch* ribbonControl,
+                                                 VARIANT_BOOL* pressed) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnDuplexClicked(IDispatch* ribbonControl,
+                                              VARIANT_BOOL* pressed) noexcept override;
     HRESULT STDMETHODCALLTYPE OnNUpClicked(IDispatch* ribbonControl, BSTR* selectedId,
                                            LONG selectedIndex) noexcept override;
     HRESULT STDMETHODCALLTYPE OnPagesPerSheetClicked(IDispatch* ribbonControl, BSTR* selectedId,
@@ -119,6 +129,6 @@ private:
     win::ComPtr<IRibbonUI> ribbonUi_;
 };
 
-// The id of the ribbon control that a callback is called for, as narrow text: empty when `ribbonControl` is null,
-// is not a ribbon control, or cannot tell its id.
+// The id of the ribbon control that a callback is called for, as narrow text: empty when `ribbonControl` is
+// null, is not a ribbon control, or cannot tell its id.
 std::string controlIdOf(IDispatch* ribbonControl) noexcept;

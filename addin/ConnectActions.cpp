@@ -6,8 +6,8 @@
 #include "settings/ToolbarSettings.h"
 
 HRESULT CConnect::OnLoad(IDispatch* ribbonUi) noexcept {
-    // Kept for the object's life; the add-in never asks the ribbon to refresh, so after an action the ribbon shows
-    // what the user did.
+    // Kept for the object's life; the add-in never asks the ribbon to refresh, so after an action the ribbon
+    // shows what the user did.
     if (ribbonUi) ribbonUi_ = win::ComPtr<IRibbonUI>::queryFrom(ribbonUi, IID_IRibbonUI);
     return S_OK;
 }
@@ -63,16 +63,21 @@ HRESULT CConnect::OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pre
     return storePressed(ribbonControl, pressed, fitToPage_, &options::fitToPageFor);
 }
 
-// The driver reads these one-shot values when it renders the next job; each goes only to a driver that takes it.
-// Printing through the host arrives with the print routines: until then Print reports that nothing was printed.
+// The driver reads these one-shot values when it renders the next job; each goes only to a driver that takes
+// it. Printing through the host arrives with the print routines: until then Print reports that nothing was
+// printed.
 HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     if (!settings_ || !settings_->hasDefaultPrinter()) return S_FALSE;
-    if (settings_->supportsBlackAndWhite()) settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
+    if (settings_->supportsBlackAndWhite())
+        settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
     if (settings_->supportsDuplex()) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
     if (settings_->supportsNUp()) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
-    if (settings_->supportsPrintQuality()) settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
+    if (settings_->supportsPrintQuality())
+        settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
     return S_FALSE;
 }
 
 // The About box arrives with the dialogs; until then the launcher shows nothing.
-HRESULT CConnect::OnDialogboxLauncher(IDispatch*) noexcept { return S_OK; }
+HRESULT CConnect::OnDialogboxLauncher(IDispatch*) noexcept {
+    return S_OK;
+}

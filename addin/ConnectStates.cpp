@@ -1,5 +1,5 @@
-// Enabled, visible, pressed and selected states. Every pressed and selected-index getter also sets the matching
-// print option from the state it reports, so an option always follows what the ribbon shows.
+// Enabled, visible, pressed and selected states. Every pressed and selected-index getter also sets the
+// matching print option from the state it reports, so an option always follows what the ribbon shows.
 #include "addin/Connect.h"
 #include "addin/ControlCatalogue.h"
 #include "addin/OptionMaps.h"
@@ -48,7 +48,9 @@ HRESULT CConnect::GetVisible(IDispatch* ribbonControl, VARIANT_BOOL* visible) no
 namespace {
 
 // The stored state of a check box as the ribbon passed it; only its low sixteen bits are the VARIANT_BOOL.
-VARIANT_BOOL pressedState(uint32_t stored) { return static_cast<VARIANT_BOOL>(static_cast<uint16_t>(stored)); }
+VARIANT_BOOL pressedState(uint32_t stored) {
+    return static_cast<VARIANT_BOOL>(static_cast<uint16_t>(stored));
+}
 
 }  // namespace
 
@@ -66,7 +68,8 @@ HRESULT CConnect::reportSelectedIndex(IDispatch* ribbonControl, LONG* itemIndex,
                                       int32_t (*map)(int32_t)) noexcept {
     if (!itemIndex) return E_POINTER;
     return comBoundary([&]() -> HRESULT {
-        // A stored index beyond the list is passed on as it is; the option falls back to the first item's value.
+        // A stored index beyond the list is passed on as it is; the option falls back to the first item's
+        // value.
         const auto index = static_cast<int32_t>(readUserDword(controlIdOf(ribbonControl)));
         option = map(index);
         *itemIndex = index;
@@ -98,12 +101,13 @@ HRESULT CConnect::GetPagesPerSheetSelectedItemIndex(IDispatch* ribbonControl, LO
     return reportSelectedIndex(ribbonControl, itemIndex, pagesPerSheet_, &options::pagesPerSheetFor);
 }
 
-// While fit to page is on, the N-up drop-down shows its first item (one page per sheet); the stored choice is kept
-// for when fit to page is turned off again.
+// While fit to page is on, the N-up drop-down shows its first item (one page per sheet); the stored choice is
+// kept for when fit to page is turned off again.
 HRESULT CConnect::GetNUpSelectedItemIndex(IDispatch* ribbonControl, LONG* itemIndex) noexcept {
     if (!itemIndex) return E_POINTER;
     return comBoundary([&]() -> HRESULT {
-        const int32_t index = fitToPage_ == 0 ? static_cast<int32_t>(readUserDword(controlIdOf(ribbonControl))) : 0;
+        const int32_t index =
+            fitToPage_ == 0 ? static_cast<int32_t>(readUserDword(controlIdOf(ribbonControl))) : 0;
         nUp_ = options::nUpFor(index);
         *itemIndex = index;
         return S_OK;

@@ -29,22 +29,26 @@ std::string controlText(IDispatch* ribbonControl, const char* prefix, const Stri
 
 }  // namespace
 
-std::string CConnect::text(const std::string& key) const { return strings_ ? strings_->lookup(key) : key; }
+std::string CConnect::text(const std::string& key) const {
+    return strings_ ? strings_->lookup(key) : key;
+}
 
 HRESULT CConnect::GetLabel(IDispatch* ribbonControl, BSTR* label) noexcept {
     if (!label) return E_POINTER;
     *label = nullptr;
-    return comBoundary([&] { return handOut(controlText(ribbonControl, kLabelPrefix, strings_.get()), label); });
+    return comBoundary(
+        [&] { return handOut(controlText(ribbonControl, kLabelPrefix, strings_.get()), label); });
 }
 
 HRESULT CConnect::GetSupertip(IDispatch* ribbonControl, BSTR* supertip) noexcept {
     if (!supertip) return E_POINTER;
     *supertip = nullptr;
-    return comBoundary([&] { return handOut(controlText(ribbonControl, kSupertipPrefix, strings_.get()), supertip); });
+    return comBoundary(
+        [&] { return handOut(controlText(ribbonControl, kSupertipPrefix, strings_.get()), supertip); });
 }
 
-// The host fills one drop-down at a time: the count first, then the id and label of each item. The item callbacks
-// therefore work on the drop-down whose count was asked for last.
+// The host fills one drop-down at a time: the count first, then the id and label of each item. The item
+// callbacks therefore work on the drop-down whose count was asked for last.
 HRESULT CConnect::GetItemCount(IDispatch* ribbonControl, LONG* count) noexcept {
     if (!count) return E_POINTER;
     return comBoundary([&]() -> HRESULT {
@@ -63,5 +67,6 @@ HRESULT CConnect::GetItemID(IDispatch*, LONG index, BSTR* id) noexcept {
 HRESULT CConnect::GetItemLabel(IDispatch*, LONG index, BSTR* label) noexcept {
     if (!label) return E_POINTER;
     *label = nullptr;
-    return comBoundary([&] { return handOut(text(kLabelPrefix + listControlId_ + std::to_string(index)), label); });
+    return comBoundary(
+        [&] { return handOut(text(kLabelPrefix + listControlId_ + std::to_string(index)), label); });
 }

@@ -28,7 +28,8 @@ bool isVisible(const std::string& id, const DriverCapabilities& driver, const Co
         return false;
     }
     if (!driver.printQuality &&
-        isOneOf(upperId, {kDropDownPrintQualityWord, kDropDownPrintQualityExcel, kDropDownPrintQualityPowerPoint},
+        isOneOf(upperId,
+                {kDropDownPrintQualityWord, kDropDownPrintQualityExcel, kDropDownPrintQualityPowerPoint},
                 codePage))
         return false;
     return true;

@@ -4,8 +4,8 @@
 
 class CodePage;
 
-// The control ids the add-in knows by name: those whose visibility depends on what the printer driver takes. Every
-// other control works purely through the callbacks its markup binds.
+// The control ids the add-in knows by name: those whose visibility depends on what the printer driver takes.
+// Every other control works purely through the callbacks its markup binds.
 namespace controls {
 
 constexpr const char kCheckBoxBlackAndWhiteWord[] = "CheckBoxBlackAndWhiteWordID";
@@ -30,8 +30,8 @@ struct DriverCapabilities {
     bool any() const { return blackAndWhite || duplex || nUp || printQuality; }
 };
 
-// Whether the control with `id` is shown (ids compared ignoring case in `codePage`). The driver's N-up replaces
-// Word's own zoomed pages per sheet, so exactly one of the two is ever visible.
+// Whether the control with `id` is shown (ids compared ignoring case in `codePage`). The driver's N-up
+// replaces Word's own zoomed pages per sheet, so exactly one of the two is ever visible.
 bool isVisible(const std::string& id, const DriverCapabilities& driver, const CodePage& codePage);
 
 }  // namespace controls

@@ -3,8 +3,9 @@
 #include <windows.h>
 #include <oaidl.h>
 
-// The Office host's published interfaces that the add-in meets, declared here with their published interface ids.
-// Only the members the add-in implements or calls matter; the order of members is the published vtable order.
+// The Office host's published interfaces that the add-in meets, declared here with their published interface
+// ids. Only the members the add-in implements or calls matter; the order of members is the published vtable
+// order.
 
 // The host's add-in connection interface (dual).
 inline constexpr IID IID__IDTExtensibility2 = {
@@ -17,9 +18,11 @@ inline constexpr IID IID_IRibbonExtensibility = {
     0x000C0396, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IRibbonControl = {
     0x000C0395, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IRibbonUI = {0x000C03A7, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IRibbonUI = {
+    0x000C03A7, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // The Office type library (version 2.4), which describes the ribbon interfaces.
-inline constexpr GUID LIBID_Office = {0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}};
+inline constexpr GUID LIBID_Office = {
+    0x2DF8D04C, 0x5BFA, 0x101B, {0xBD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0xDE, 0x52}};
 
 // How the host connected and disconnects the add-in; never inspected.
 typedef int32_t ext_ConnectMode;

@@ -21,8 +21,7 @@ constexpr RibbonHost kRibbonHosts[] = {
 // Whole, case-sensitive equality. The platform's comparison is linguistic and may pass over characters that
 // carry no weight, so strings of different lengths are never taken as equal whatever it says.
 bool sameIdentifier(BSTR constant, BSTR ribbonId) noexcept {
-    if (::SysStringLen(constant) != ::SysStringLen(ribbonId))
-        return false;
+    if (::SysStringLen(constant) != ::SysStringLen(ribbonId)) return false;
     return ::VarBstrCmp(constant, ribbonId, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
@@ -34,8 +33,7 @@ HostApplication::~HostApplication() {
 }
 
 bool HostApplication::attach(IDispatch* application, IDispatch* addInInstance) noexcept {
-    if (!application)
-        return false;
+    if (!application) return false;
     // A second attach replaces the objects of the first; their references are given back rather than lost.
     detach();
     application_ = win::ComPtr<IDispatch>::queryFrom(application, IID_IDispatch);
@@ -51,8 +49,7 @@ void HostApplication::detach() noexcept {
 HostKind HostApplication::detectKind(const wchar_t* ribbonId) noexcept {
     kind_ = HostKind::None;
     win::UniqueBstr identifier(::SysAllocString(ribbonId ? ribbonId : L""));
-    if (!identifier)
-        return kind_;
+    if (!identifier) return kind_;
     for (const RibbonHost& host : kRibbonHosts) {
         win::UniqueBstr constant(::SysAllocString(host.ribbonId));
         if (constant && sameIdentifier(constant.get(), identifier.get())) {

@@ -21,8 +21,8 @@ public:
     bool attach(IDispatch* application, IDispatch* addInInstance) noexcept;
     // Releases both references; the kind stays as it was.
     void detach() noexcept;
-    // Recognises the host from the ribbon identifier that GetCustomUI receives (exact, case-sensitive); null or
-    // anything else is None. Every call decides afresh.
+    // Recognises the host from the ribbon identifier that GetCustomUI receives (exact, case-sensitive); null
+    // or anything else is None. Every call decides afresh.
     HostKind detectKind(const wchar_t* ribbonId) noexcept;
     HostKind kind() const noexcept { return kind_; }
 

@@ -4,6 +4,7 @@
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
+ensure_packages "${QUILLERY_PACKAGES[@]}"
 dir="${QUILLERY_BENCH_DIR:-build/bench}"
 cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLERY_SANITIZE=OFF \
     -DQUILLERY_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null

@@ -33,7 +33,7 @@ build_windows() {
 
 make_prefix() {
     make_wineprefix "$PREFIX"
-    wineserver -p
+    start_wine
     echo "prefix: $PREFIX"
 }
 
@@ -45,6 +45,17 @@ show_settings() {
     run_windows "$BUILD_DIR/bin/settings-report.exe"
 }
 
+# Class keys and type library, as the add-in's registration writes them.
+register_addin() {
+    run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" --register
+}
+
+# The host simulator creates the add-in through COM as the named host does, connects it, receives its ribbon markup
+# and asks every control for its label, visibility and state by name.
+load_in_host() {
+    run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$1"
+}
+
 trap stop_wine EXIT
 
 run_step "Packages" install_packages
@@ -52,3 +63,5 @@ run_step "Windows build ($BUILD_DIR)" build_windows
 run_step "Wine prefix" make_prefix
 run_step "Installing the product and the maker's default printer" install_fixtures
 run_step "What the add-in's settings see" show_settings
+run_step "Registering the add-in" register_addin
+run_step "Word loads the add-in" load_in_host word

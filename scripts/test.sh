@@ -20,7 +20,7 @@ echo "== Windows tests under Wine"
 make_wineprefix "$QUILLERY_ROOT/build/windows/wineprefix"
 make_japanese_locale "$QUILLERY_ROOT/build/windows/locale"
 trap stop_wine EXIT
-wineserver -p
+start_wine
 ctest --test-dir build/windows --output-on-failure || status=1
 stop_wine
 

@@ -4,8 +4,8 @@
 
 #include "server/CriticalSection.h"
 
-// One per loaded library: counts the server locks that keep the library loaded, runs the clean-up list when the
-// library unloads, and guards the one-time loading of type information.
+// One per loaded library: counts the server locks that keep the library loaded, runs the clean-up list when
+// the library unloads, and guards the one-time loading of type information.
 class CAddInModule {
 public:
     using TermFunction = void (*)(void* argument);
@@ -21,7 +21,9 @@ public:
 
     void lock() noexcept { ::InterlockedIncrement(&lockCount_); }
     void unlock() noexcept { ::InterlockedDecrement(&lockCount_); }
-    LONG lockCount() const noexcept { return ::InterlockedCompareExchange(const_cast<LONG*>(&lockCount_), 0, 0); }
+    LONG lockCount() const noexcept {
+        return ::InterlockedCompareExchange(const_cast<LONG*>(&lockCount_), 0, 0);
+    }
 
     // E_OUTOFMEMORY when the list node cannot be allocated; nothing is pushed then.
     HRESULT addTermFunction(TermFunction function, void* argument) noexcept;

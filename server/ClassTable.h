@@ -27,6 +27,6 @@ ClassEntry* classTable() noexcept;
 // False when the class table's lock could not be set up while the library loaded.
 bool classTableReady() noexcept;
 
-// The class factory of `classId`, asked for `iid`: the cached factory, created once even when several threads ask
-// at the same time.
+// The class factory of `classId`, asked for `iid`: the cached factory, created once even when several threads
+// ask at the same time.
 HRESULT getClassObject(REFCLSID classId, REFIID iid, void** object) noexcept;

@@ -4,8 +4,8 @@
 
 #include <new>
 
-// Nothing thrown may cross a COM boundary: every exported method runs its body through here, which turns running
-// out of memory into E_OUTOFMEMORY and anything else into E_UNEXPECTED.
+// Nothing thrown may cross a COM boundary: every exported method runs its body through here, which turns
+// running out of memory into E_OUTOFMEMORY and anything else into E_UNEXPECTED.
 template <typename Body>
 HRESULT comBoundary(Body&& body) noexcept {
     try {

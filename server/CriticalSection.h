@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-// A platform critical section whose initialisation can be checked: the module's locks are set up while the library
-// loads, and a lock that cannot be set up must refuse the load rather than be used.
+// A platform critical section whose initialisation can be checked: the module's locks are set up while the
+// library loads, and a lock that cannot be set up must refuse the load rather than be used.
 class CriticalSection {
 public:
     CriticalSection() noexcept { ready_ = ::InitializeCriticalSectionAndSpinCount(&section_, 0) != FALSE; }

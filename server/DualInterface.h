@@ -5,9 +5,10 @@
 
 #include "server/TypeInfoHolder.h"
 
-// One dual interface of an object, with its four IDispatch members answered by the interface's own type-information
-// holder. An object with several dual interfaces derives from one of these per interface, so that each interface's
-// IDispatch speaks for that interface; the object itself implements IUnknown once for all of them.
+// One dual interface of an object, with its four IDispatch members answered by the interface's own
+// type-information holder. An object with several dual interfaces derives from one of these per interface, so
+// that each interface's IDispatch speaks for that interface; the object itself implements IUnknown once for
+// all of them.
 template <typename Interface, CComTypeInfoHolder* Holder>
 class DualInterface : public Interface {
 public:
@@ -24,8 +25,9 @@ public:
                                             DISPID* ids) noexcept override {
         return Holder->getIDsOfNames(names, count, locale, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exception, UINT* argumentError) noexcept override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) noexcept override {
         return Holder->invoke(static_cast<Interface*>(this), id, locale, flags, params, result, exception,
                               argumentError);
     }

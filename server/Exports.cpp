@@ -18,4 +18,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID iid, void**
     return getClassObject(classId, iid, object);
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return addInModule().lockCount() == 0 ? S_OK : S_FALSE; }
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+    return addInModule().lockCount() == 0 ? S_OK : S_FALSE;
+}

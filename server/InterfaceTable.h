@@ -5,8 +5,9 @@
 
 #include <cstddef>
 
-// The QueryInterface of every object of the add-in: a table of (interface id, the object's part that implements
-// it). A request for IUnknown gets the first row's part, so the first row fixes the object's identity.
+// The QueryInterface of every object of the add-in: a table of (interface id, the object's part that
+// implements it). A request for IUnknown gets the first row's part, so the first row fixes the object's
+// identity.
 template <typename Object>
 struct InterfaceEntry {
     const IID* iid;

@@ -1,6 +1,6 @@
-// The library's static state, defined in one place so that it is built in a fixed order when the library loads
-// (the class table, then the module object) and torn down in the reverse order when it unloads (the module's
-// clean-up list first, then the cached class factories).
+// The library's static state, defined in one place so that it is built in a fixed order when the library
+// loads (the class table, then the module object) and torn down in the reverse order when it unloads (the
+// module's clean-up list first, then the cached class factories).
 #include "server/AddInModule.h"
 #include "server/ClassTable.h"
 #include "server/CriticalSection.h"
@@ -32,11 +32,17 @@ CAddInModule module;
 
 }  // namespace
 
-CAddInModule& addInModule() noexcept { return module; }
+CAddInModule& addInModule() noexcept {
+    return module;
+}
 
-ClassEntry* classTable() noexcept { return classTableState.rows; }
+ClassEntry* classTable() noexcept {
+    return classTableState.rows;
+}
 
-bool classTableReady() noexcept { return classTableState.lock.ready(); }
+bool classTableReady() noexcept {
+    return classTableState.lock.ready();
+}
 
 HRESULT getClassObject(REFCLSID classId, REFIID iid, void** object) noexcept {
     if (!classTableReady()) return E_UNEXPECTED;

@@ -9,8 +9,9 @@ CComTypeInfoHolder simpleAddInCallbacksTypeInfo(&IID_ISimpleATLAddIn, &LIBID_Tan
 
 namespace {
 
-// The aggregated form: this object is the inner object's own (non-delegating) IUnknown, which the outer object
-// holds; every other interface comes from the inner object, whose IUnknown members speak for the outer object.
+// The aggregated form: this object is the inner object's own (non-delegating) IUnknown, which the outer
+// object holds; every other interface comes from the inner object, whose IUnknown members speak for the outer
+// object.
 class AggregatedSimpleAddIn final : public IUnknown {
 public:
     explicit AggregatedSimpleAddIn(IUnknown* outer) noexcept : inner_(outer) { addInModule().lock(); }
@@ -38,7 +39,8 @@ private:
     ULONG references_ = 0;
 };
 
-// Hands out `iid` of a newly built object; a failed lookup destroys the object, which gives its server lock back.
+// Hands out `iid` of a newly built object; a failed lookup destroys the object, which gives its server lock
+// back.
 template <typename Object>
 HRESULT handOut(Object* object, REFIID iid, void** result) noexcept {
     object->AddRef();
@@ -49,9 +51,13 @@ HRESULT handOut(Object* object, REFIID iid, void** result) noexcept {
 
 }  // namespace
 
-CSimpleATLAddIn::CSimpleATLAddIn(IUnknown* outer) noexcept : outer_(outer) { addInModule().lock(); }
+CSimpleATLAddIn::CSimpleATLAddIn(IUnknown* outer) noexcept : outer_(outer) {
+    addInModule().lock();
+}
 
-CSimpleATLAddIn::~CSimpleATLAddIn() { addInModule().unlock(); }
+CSimpleATLAddIn::~CSimpleATLAddIn() {
+    addInModule().unlock();
+}
 
 HRESULT CSimpleATLAddIn::createInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
     if (!object) return E_POINTER;

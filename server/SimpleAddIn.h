@@ -7,8 +7,8 @@
 
 extern CComTypeInfoHolder simpleAddInCallbacksTypeInfo;
 
-// The library's second registered class: it offers the ribbon callback interface and does nothing in any of its
-// methods. It may be aggregated; its IUnknown members then speak for the outer object.
+// The library's second registered class: it offers the ribbon callback interface and does nothing in any of
+// its methods. It may be aggregated; its IUnknown members then speak for the outer object.
 class CSimpleATLAddIn : public DualInterface<ISimpleATLAddIn, &simpleAddInCallbacksTypeInfo> {
 public:
     static HRESULT createInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
@@ -32,21 +32,35 @@ public:
     HRESULT STDMETHODCALLTYPE GetItemCount(IDispatch*, LONG*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetItemID(IDispatch*, LONG, BSTR*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetItemLabel(IDispatch*, LONG, BSTR*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetPrintQualitySelectedItemIndex(IDispatch*, LONG*) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPrintQualitySelectedItemIndex(IDispatch*, LONG*) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetLayoutSelectedItemIndex(IDispatch*, LONG*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetNUpSelectedItemIndex(IDispatch*, LONG*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetPagesPerSheetSelectedItemIndex(IDispatch*, LONG*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetBlackAndWhitePressed(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPagesPerSheetSelectedItemIndex(IDispatch*, LONG*) noexcept override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetBlackAndWhitePressed(IDispatch*, VARIANT_BOOL*) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetDuplexPressed(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetFitToPagePressed(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetFitToPagePressed(IDispatch*, VARIANT_BOOL*) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnPrintClicked(IDispatch*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnPrintQualityClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPrintQualityClicked(IDispatch*, BSTR*, LONG) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnLayoutClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch*, VARIANT_BOOL*) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnFitToPageClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDuplexClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnNUpClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnPagesPerSheetClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPagesPerSheetClicked(IDispatch*, BSTR*, LONG) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnDialogboxLauncher(IDispatch*) noexcept override { return S_OK; }
 
 private:

@@ -17,7 +17,8 @@ HRESULT CComTypeInfoHolder::ensureTypeInfo(LCID locale) noexcept {
             win::ComPtr<ITypeInfo> info;
             result = library->GetTypeInfoOfGuid(*iid_, info.receive());
             if (SUCCEEDED(result)) {
-                win::ComPtr<ITypeInfo2> info2 = win::ComPtr<ITypeInfo2>::queryFrom(info.get(), IID_ITypeInfo2);
+                win::ComPtr<ITypeInfo2> info2 =
+                    win::ComPtr<ITypeInfo2>::queryFrom(info.get(), IID_ITypeInfo2);
                 if (info2) info.attach(info2.detach());
                 result = addInModule().addTermFunction(&CComTypeInfoHolder::cleanUp, this);
                 if (SUCCEEDED(result)) typeInfo_.store(info.detach());
@@ -94,7 +95,8 @@ HRESULT CComTypeInfoHolder::getIDsOfNames(LPOLESTR* names, UINT count, LCID loca
         const UINT length = static_cast<UINT>(::lstrlenW(names[0]));
         for (UINT index = nameCount_; index-- > 0;) {
             const NameRow& row = rows[index];
-            if (row.name && row.length == length && ::memcmp(row.name, names[0], length * sizeof(OLECHAR)) == 0) {
+            if (row.name && row.length == length &&
+                ::memcmp(row.name, names[0], length * sizeof(OLECHAR)) == 0) {
                 ids[0] = row.id;
                 return S_OK;
             }
@@ -103,8 +105,9 @@ HRESULT CComTypeInfoHolder::getIDsOfNames(LPOLESTR* names, UINT count, LCID loca
     return info->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT CComTypeInfoHolder::invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept {
+HRESULT CComTypeInfoHolder::invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* argumentError) noexcept {
     const HRESULT loaded = ensureTypeInfo(locale);
     ITypeInfo* info = typeInfo_.load();
     if (!info) return FAILED(loaded) ? loaded : E_FAIL;

@@ -5,9 +5,9 @@
 
 #include <atomic>
 
-// Answers the IDispatch members of one dual interface from its registered type library: the type information is
-// loaded on first use (once, under the module lock) together with a cache of member names, so that the host's
-// repeated single-name lookups are answered without asking the type information.
+// Answers the IDispatch members of one dual interface from its registered type library: the type information
+// is loaded on first use (once, under the module lock) together with a cache of member names, so that the
+// host's repeated single-name lookups are answered without asking the type information.
 class CComTypeInfoHolder {
 public:
     constexpr CComTypeInfoHolder(const IID* iid, const GUID* libraryId, WORD major, WORD minor) noexcept
@@ -15,8 +15,8 @@ public:
 
     HRESULT getTypeInfo(LCID locale, ITypeInfo** typeInfo) noexcept;
     HRESULT getIDsOfNames(LPOLESTR* names, UINT count, LCID locale, DISPID* ids) noexcept;
-    HRESULT invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* exception, UINT* argumentError) noexcept;
+    HRESULT invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept;
 
 private:
     struct NameRow {

@@ -10,10 +10,8 @@
 inline std::string boundedText(const char* buffer, std::size_t returned, std::size_t capacity) {
     const std::size_t available = returned < capacity ? returned : capacity;
     for (std::size_t i = 0; i < available; ++i) {
-        if (buffer[i] == '\0')
-            return std::string(buffer, i);
+        if (buffer[i] == '\0') return std::string(buffer, i);
     }
-    if (available == capacity)
-        return std::string();
+    if (available == capacity) return std::string();
     return std::string(buffer, available);
 }

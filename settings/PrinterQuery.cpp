@@ -1,8 +1,8 @@
 #include "settings/PrinterQuery.h"
 
 #include "settings/BoundedText.h"
-#include "settings/EntryPoint.h"
-#include "settings/UniquePrinter.h"
+#include "win/EntryPoint.h"
+#include "win/UniquePrinter.h"
 #include "win/UniqueLibrary.h"
 
 #include <windows.h>
@@ -32,34 +32,29 @@ constexpr DWORD kFriendlyNameBufferSize = 260;
 bool systemHasDefaultPrinterQuery() noexcept {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof(version);
-    if (!::GetVersionExA(&version))
-        return false;
+    if (!::GetVersionExA(&version)) return false;
     return version.dwPlatformId == kNtPlatform && version.dwMajorVersion >= kFirstMajorVersion;
 }
 
 }  // namespace
 
 std::string PrinterQuery::defaultPrinterName() const noexcept {
-    if (!systemHasDefaultPrinterQuery())
-        return std::string();
+    if (!systemHasDefaultPrinterQuery()) return std::string();
     win::UniqueLibrary loaded;
     HMODULE spooler = ::GetModuleHandleA(kSpoolerModule);
     if (!spooler) {
         loaded.reset(::LoadLibraryA(kSpoolerModule));
         spooler = loaded.get();
     }
-    if (!spooler)
-        return std::string();
+    if (!spooler) return std::string();
     const auto query = entryPointAs<DefaultPrinterQuery>(
         ::GetProcAddress(spooler, MAKEINTRESOURCEA(kDefaultPrinterOrdinal)));
-    if (!query)
-        return std::string();
+    if (!query) return std::string();
 
     // Without a default printer the size is left as it was, so it must start at 0.
     DWORD size = 0;
     query(nullptr, &size);
-    if (size == 0)
-        return std::string();
+    if (size == 0) return std::string();
     try {
         std::vector<char> buffer(size, '\0');
         DWORD capacity = size;
@@ -71,13 +66,11 @@ std::string PrinterQuery::defaultPrinterName() const noexcept {
 }
 
 std::string PrinterQuery::friendlyNameOf(const std::string& printerName) const noexcept {
-    if (printerName.empty())
-        return std::string();
+    if (printerName.empty()) return std::string();
     try {
         std::string name = printerName;
         win::UniquePrinter printer;
-        if (!::OpenPrinterA(name.data(), printer.receive(), nullptr) || !printer)
-            return std::string();
+        if (!::OpenPrinterA(name.data(), printer.receive(), nullptr) || !printer) return std::string();
         std::array<char, sizeof(kFriendlyNameData)> valueName{};
         std::copy(std::begin(kFriendlyNameData), std::end(kFriendlyNameData), valueName.begin());
         std::array<char, kFriendlyNameBufferSize> buffer{};

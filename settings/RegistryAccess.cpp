@@ -1,7 +1,7 @@
 #include "settings/RegistryAccess.h"
 
 #include "settings/BoundedText.h"
-#include "settings/EntryPoint.h"
+#include "win/EntryPoint.h"
 
 #include <array>
 #include <new>
@@ -17,15 +17,13 @@ using ExtendedDelete = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
 
 // One key opened through the seam, closed through it again whatever path the operation takes.
 class OpenedKey {
-  public:
+public:
     OpenedKey(const RegistryApi& api, HKEY root, const std::string& subKey, REGSAM mask) noexcept
         : api_(api) {
-        if (api_.openKey(root, subKey.c_str(), 0, mask, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
+        if (api_.openKey(root, subKey.c_str(), 0, mask, &key_) != ERROR_SUCCESS) key_ = nullptr;
     }
     ~OpenedKey() {
-        if (key_)
-            api_.closeKey(key_);
+        if (key_) api_.closeKey(key_);
     }
     OpenedKey(const OpenedKey&) = delete;
     OpenedKey& operator=(const OpenedKey&) = delete;
@@ -33,26 +31,25 @@ class OpenedKey {
     HKEY get() const noexcept { return key_; }
     explicit operator bool() const noexcept { return key_ != nullptr; }
 
-  private:
+private:
     const RegistryApi& api_;
     HKEY key_ = nullptr;
 };
 
 // A library loaded through the seam and freed through it again.
 class LoadedLibrary {
-  public:
+public:
     LoadedLibrary(const RegistryApi& api, const char* name) noexcept
         : api_(api), module_(api.loadLibrary(name)) {}
     ~LoadedLibrary() {
-        if (module_)
-            api_.freeLibrary(module_);
+        if (module_) api_.freeLibrary(module_);
     }
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
     HMODULE get() const noexcept { return module_; }
 
-  private:
+private:
     const RegistryApi& api_;
     HMODULE module_;
 };
@@ -78,8 +75,7 @@ REGSAM RegistryAccess::maskFor(REGSAM access, bool use64BitView) const noexcept 
 bool RegistryAccess::probeDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                 bool use64BitView) const noexcept {
     OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
-    if (!key)
-        return false;
+    if (!key) return false;
     std::array<BYTE, sizeof(DWORD)> data{};
     DWORD size = data.size();
     return api_.queryValue(key.get(), valueName.c_str(), nullptr, nullptr, data.data(), &size) ==
@@ -89,8 +85,7 @@ bool RegistryAccess::probeDword(HKEY root, const std::string& subKey, const std:
 std::string RegistryAccess::readString(HKEY root, const std::string& subKey, const std::string& valueName,
                                        bool use64BitView) const noexcept {
     OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
-    if (!key)
-        return std::string();
+    if (!key) return std::string();
     std::array<char, kStringBufferSize> buffer{};
     DWORD type = REG_SZ;
     DWORD size = buffer.size();
@@ -111,8 +106,7 @@ std::string RegistryAccess::readString(HKEY root, const std::string& subKey, con
 uint32_t RegistryAccess::readDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                    bool use64BitView) const noexcept {
     OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
-    if (!key)
-        return 0;
+    if (!key) return 0;
     std::array<BYTE, sizeof(uint32_t)> data{};
     DWORD size = data.size();
     // Longer data makes the query fail and leaves the buffer undefined; shorter data fills the low bytes.
@@ -126,8 +120,7 @@ uint32_t RegistryAccess::readDword(HKEY root, const std::string& subKey, const s
 bool RegistryAccess::writeString(HKEY root, const std::string& subKey, const std::string& valueName,
                                  const std::string& text, bool use64BitView) const noexcept {
     OpenedKey key(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
-    if (!key)
-        return false;
+    if (!key) return false;
     const DWORD size = static_cast<DWORD>(text.size() + 1);
     return api_.setValue(key.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                          size) == ERROR_SUCCESS;
@@ -136,8 +129,7 @@ bool RegistryAccess::writeString(HKEY root, const std::string& subKey, const std
 bool RegistryAccess::writeDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                 uint32_t value, bool use64BitView) const noexcept {
     OpenedKey key(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
-    if (!key)
-        return false;
+    if (!key) return false;
     const std::array<BYTE, sizeof(uint32_t)> data = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
                                                      static_cast<BYTE>(value >> 16),
                                                      static_cast<BYTE>(value >> 24)};
@@ -146,18 +138,15 @@ bool RegistryAccess::writeDword(HKEY root, const std::string& subKey, const std:
 }
 
 bool RegistryAccess::deleteKey(HKEY root, const std::string& subKey, bool use64BitView) const noexcept {
-    if (use64BitView && isWow64_)
-        return false;
+    if (use64BitView && isWow64_) return false;
     return api_.deleteKey(root, subKey.c_str()) == ERROR_SUCCESS;
 }
 
 bool RegistryAccess::deleteKeyInView(HKEY root, const std::string& subKey,
                                      uint32_t viewFlags) const noexcept {
-    if (!isWow64_)
-        return false;
+    if (!isWow64_) return false;
     LoadedLibrary advapi(api_, kExtendedDeleteModule);
-    if (!advapi.get())
-        return false;
+    if (!advapi.get()) return false;
     const auto extendedDelete =
         entryPointAs<ExtendedDelete>(api_.getProcAddress(advapi.get(), kExtendedDeleteName));
     return extendedDelete && extendedDelete(root, subKey.c_str(), viewFlags, 0) == ERROR_SUCCESS;

@@ -12,7 +12,7 @@
 // runs under WOW64 is decided once, at construction: only then does a request for the 64-bit view change the
 // access mask.
 class RegistryAccess {
-  public:
+public:
     // Access masks: reads query values only, writes ask for KEY_WRITE; the 64-bit view is added under WOW64.
     static constexpr REGSAM kReadAccess = KEY_QUERY_VALUE;
     static constexpr REGSAM kWriteAccess = KEY_WRITE;
@@ -44,7 +44,7 @@ class RegistryAccess {
     // Deletes a key in the view named by `viewFlags`; only meaningful, and only attempted, under WOW64.
     bool deleteKeyInView(HKEY root, const std::string& subKey, uint32_t viewFlags) const noexcept;
 
-  private:
+private:
     using Wow64Query = BOOL(WINAPI*)(HANDLE, PBOOL);
 
     REGSAM maskFor(REGSAM access, bool use64BitView) const noexcept;

@@ -65,20 +65,16 @@ ToolbarSettings::~ToolbarSettings() = default;
 void ToolbarSettings::settle() noexcept {
     try {
         baseKeyPath_ = kBaseKeyPath;
-        if (!printerQuery_)
-            return;
+        if (!printerQuery_) return;
         const std::string name = printerQuery_->defaultPrinterName();
-        if (name.empty())
-            return;
+        if (name.empty()) return;
         hasDefaultPrinter_ = true;
         const std::string friendly = printerQuery_->friendlyNameOf(name);
         // The friendly name is taken as the driver spells it, backslashes and all: the driver names its key
         // so.
-        if (friendly.empty())
-            return;
+        if (friendly.empty()) return;
         printerSettingsKeyPath_ = kPrinterSettingsRoot + friendly;
-        if (!registry_)
-            return;
+        if (!registry_) return;
         const auto probe = [this](const char* valueName) {
             return registry_->probeDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, valueName, kDriverView);
         };
@@ -94,8 +90,7 @@ void ToolbarSettings::settle() noexcept {
 
 bool ToolbarSettings::writeOnce(const char* valueName, uint32_t value) const noexcept {
     // Without the driver's key the path would name the root of HKEY_LOCAL_MACHINE itself; never write there.
-    if (!registry_ || printerSettingsKeyPath_.empty())
-        return false;
+    if (!registry_ || printerSettingsKeyPath_.empty()) return false;
     try {
         return registry_->writeDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, valueName, value,
                                      kDriverView);
@@ -113,8 +108,7 @@ bool ToolbarSettings::writeOnceBlackAndWhite(uint32_t value) const noexcept {
 }
 
 bool ToolbarSettings::writeOnceDuplex(uint32_t value) const noexcept {
-    if (!registry_ || printerSettingsKeyPath_.empty())
-        return false;
+    if (!registry_ || printerSettingsKeyPath_.empty()) return false;
     if (value == kTwoSided) {
         try {
             if (registry_->readDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, kDuplexerPresent,
@@ -133,20 +127,17 @@ bool ToolbarSettings::writeOnceNUp(uint32_t value) const noexcept {
 }
 
 uint32_t ToolbarSettings::readUserDword(const std::string& name) const noexcept {
-    if (name.empty() || !registry_)
-        return 0;
+    if (name.empty() || !registry_) return 0;
     return registry_->readDword(HKEY_CURRENT_USER, baseKeyPath_, name, kOwnView);
 }
 
 bool ToolbarSettings::writeUserDword(const std::string& name, uint32_t value) const noexcept {
-    if (name.empty() || !registry_)
-        return false;
+    if (name.empty() || !registry_) return false;
     return registry_->writeDword(HKEY_CURRENT_USER, baseKeyPath_, name, value, kOwnView);
 }
 
 std::string ToolbarSettings::readInstallValue(const char* name) const noexcept {
-    if (!registry_ || !name || !*name)
-        return std::string();
+    if (!registry_ || !name || !*name) return std::string();
     try {
         return registry_->readString(HKEY_LOCAL_MACHINE, baseKeyPath_, name, kOwnView);
     } catch (const std::bad_alloc&) {

@@ -9,8 +9,8 @@ class PrinterQuery;
 
 // The add-in's view of its configuration and of the current default printer, settled once at construction: is
 // there a default printer, and which one-shot options (black and white, duplex, N-up, print quality) does its
-// driver take. It also writes those one-shot values for the next job, keeps the user's ribbon choices per user
-// and hands out the file paths that the installer recorded.
+// driver take. It also writes those one-shot values for the next job, keeps the user's ribbon choices per
+// user and hands out the file paths that the installer recorded.
 class ToolbarSettings {
 public:
     // Queries the real system; cannot fail (a missing printer or registry object only leaves fields empty).
@@ -46,7 +46,8 @@ public:
     std::string excelLargeXmlPath() const noexcept;
     std::string excelLargeGenericXmlPath() const noexcept;
 
-    // The driver's settings key (relative to HKEY_LOCAL_MACHINE), or empty when the printer is not the maker's.
+    // The driver's settings key (relative to HKEY_LOCAL_MACHINE), or empty when the printer is not the
+    // maker's.
     const std::string& printerSettingsKeyPath() const noexcept { return printerSettingsKeyPath_; }
     const std::string& baseKeyPath() const noexcept { return baseKeyPath_; }
 

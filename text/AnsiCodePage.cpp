@@ -23,8 +23,7 @@ void AnsiCodePage::toUpper(std::string& text) const {
         std::size_t end = text.size();
         if (end - position > INT_MAX / 2) {
             end = position;
-            while (end < text.size() && end - position < INT_MAX / 2)
-                end = next(text, end);
+            while (end < text.size() && end - position < INT_MAX / 2) end = next(text, end);
         }
         ::CharUpperBuffA(&text[position], static_cast<DWORD>(end - position));
         position = end;

@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <string>
 
-// The few things the text logic must know of the narrow code page it works in, so that the logic itself stays free
-// of the operating system: where the next character starts, and how a text is upper-cased. In a double-byte code
-// page a lead byte and the byte after it are one character; no match may start on a trailing byte.
+// The few things the text logic must know of the narrow code page it works in, so that the logic itself stays
+// free of the operating system: where the next character starts, and how a text is upper-cased. In a
+// double-byte code page a lead byte and the byte after it are one character; no match may start on a trailing
+// byte.
 class CodePage {
 public:
     virtual ~CodePage() = default;
@@ -16,7 +17,8 @@ public:
     // The position of the character after the one at `position` (never past `text.size()`).
     std::size_t next(const std::string& text, std::size_t position) const {
         if (position >= text.size()) return text.size();
-        if (isLeadByte(static_cast<unsigned char>(text[position])) && position + 1 < text.size()) return position + 2;
+        if (isLeadByte(static_cast<unsigned char>(text[position])) && position + 1 < text.size())
+            return position + 2;
         return position + 1;
     }
     std::string upper(std::string text) const {

@@ -21,15 +21,13 @@ bool RibbonXmlSet::load(const ToolbarSettings& settings) {
         {&ToolbarSettings::powerPointLargeXmlPath, &powerPointXml_},
         {&ToolbarSettings::powerPointLargeGenericXmlPath, &powerPointGenericXml_},
     };
-    for (const Document& document : documents)
-        document.text->clear();
+    for (const Document& document : documents) document.text->clear();
 
     // Each document stands alone: one missing or broken file leaves only its own document empty.
     const Utf8TextFile loader;
     bool allRead = true;
     for (const Document& document : documents) {
-        if (!loader.readFile((settings.*document.path)(), *document.text))
-            allRead = false;
+        if (!loader.readFile((settings.*document.path)(), *document.text)) allRead = false;
     }
     return allRead;
 }

@@ -4,8 +4,9 @@
 
 class ToolbarSettings;
 
-// The six ribbon-markup documents the add-in can hand to a host: for each of Word, Excel and PowerPoint one full
-// document (the driver takes one-shot options) and one generic document. Loaded once, handed out unchanged.
+// The six ribbon-markup documents the add-in can hand to a host: for each of Word, Excel and PowerPoint one
+// full document (the driver takes one-shot options) and one generic document. Loaded once, handed out
+// unchanged.
 class RibbonXmlSet {
 public:
     // Loads the six files named by the settings; the settings are used only here.

@@ -7,8 +7,9 @@
 class CodePage;
 class ToolbarSettings;
 
-// Every text the add-in shows, loaded once from the localised string file that the installation key names. A text
-// the file lacks is shown as its key, so a missing or broken file leaves every control labelled with its key.
+// Every text the add-in shows, loaded once from the localised string file that the installation key names. A
+// text the file lacks is shown as its key, so a missing or broken file leaves every control labelled with its
+// key.
 class StringTable {
 public:
     static constexpr std::size_t kSlots = 250;

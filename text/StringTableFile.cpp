@@ -9,8 +9,7 @@
 bool StringTable::load(const std::string& path) {
     try {
         std::string content;
-        if (!Utf8TextFile().readFile(path, content))
-            return false;
+        if (!Utf8TextFile().readFile(path, content)) return false;
         return parse(content);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {

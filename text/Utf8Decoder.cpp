@@ -23,8 +23,7 @@ bool widenAsciiBlock(const unsigned char* bytes, char16_t* out) {
 #if defined(__SSE2__)
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
-    if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0)
-        return false;
+    if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0) return false;
     const __m128i zero = _mm_setzero_si128();
     auto* wide = reinterpret_cast<__m128i*>(out);
     _mm_storeu_si128(wide, _mm_unpacklo_epi8(first, zero));
@@ -44,11 +43,9 @@ bool widenAsciiBlock(const unsigned char* bytes, char16_t* out) {
         std::memcpy(&word, block + i, sizeof word);
         any |= word;
     }
-    if ((any & kHighBits) != 0)
-        return false;
+    if ((any & kHighBits) != 0) return false;
     char16_t wide[kAsciiBlock];
-    for (std::size_t i = 0; i < kAsciiBlock; ++i)
-        wide[i] = block[i];
+    for (std::size_t i = 0; i < kAsciiBlock; ++i) wide[i] = block[i];
     std::memcpy(out, wide, sizeof wide);
     return true;
 #endif
@@ -84,8 +81,7 @@ bool decodeUtf8(const unsigned char* bytes, std::size_t size, std::u16string& un
             filled = 0;
             continue;
         }
-        if (pos >= size)
-            break;
+        if (pos >= size) break;
         // One sequence; its length is the lead byte's count of leading one bits, and 0x00-0xBF stand alone.
         const unsigned char b0 = bytes[pos];
         const std::size_t left = size - pos;
@@ -93,13 +89,11 @@ bool decodeUtf8(const unsigned char* bytes, std::size_t size, std::u16string& un
             chunk[filled] = b0;
             pos += 1;
         } else if (b0 < 0xE0) {
-            if (left < 2 || !isContinuation(bytes[pos + 1]))
-                break;
+            if (left < 2 || !isContinuation(bytes[pos + 1])) break;
             chunk[filled] = static_cast<char16_t>(((b0 & 0x1Fu) << 6) | (bytes[pos + 1] & 0x3Fu));
             pos += 2;
         } else if (b0 < 0xF0) {
-            if (left < 3 || !isContinuation(bytes[pos + 1]) || !isContinuation(bytes[pos + 2]))
-                break;
+            if (left < 3 || !isContinuation(bytes[pos + 1]) || !isContinuation(bytes[pos + 2])) break;
             chunk[filled] = static_cast<char16_t>(((b0 & 0x0Fu) << 12) | ((bytes[pos + 1] & 0x3Fu) << 6) |
                                                   (bytes[pos + 2] & 0x3Fu));
             pos += 3;

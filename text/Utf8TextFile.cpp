@@ -17,25 +17,20 @@ namespace {
 bool readUnits(const std::string& path, std::u16string& units) {
     win::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
+    if (!file) return false;
 
     // A file of 4 GB or more cannot be read in one request; taking only the low 32 bits of its size would
     // hand back a silently truncated text, so such a file is refused.
     DWORD sizeHigh = 0;
     ::SetLastError(NO_ERROR);
     const DWORD size = ::GetFileSize(file.get(), &sizeHigh);
-    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR)
-        return false;
-    if (sizeHigh != 0)
-        return false;
+    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+    if (sizeHigh != 0) return false;
 
     std::vector<unsigned char> bytes(size);
     DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), size, &read, nullptr))
-        read = 0;
-    if (read != size)
-        return false;
+    if (!::ReadFile(file.get(), bytes.data(), size, &read, nullptr)) read = 0;
+    if (read != size) return false;
     return decodeUtf8(bytes.data(), bytes.size(), units) && !units.empty();
 }
 
@@ -45,17 +40,14 @@ bool readUnits(const std::string& path, std::u16string& units) {
 bool narrow(const std::u16string& units, std::string& text) {
     const std::size_t nul = units.find(u'\0');
     const std::size_t length = nul == std::u16string::npos ? units.size() : nul;
-    if (length > INT_MAX)
-        return false;
+    if (length > INT_MAX) return false;
     text.clear();
-    if (length == 0)
-        return true;
+    if (length == 0) return true;
     const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
     const int wideLength = static_cast<int>(length);
     const int narrowLength =
         ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-    if (narrowLength <= 0)
-        return true;
+    if (narrowLength <= 0) return true;
     text.assign(static_cast<std::size_t>(narrowLength), '\0');
     ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide, wideLength, &text[0], narrowLength, nullptr, nullptr);
     return true;
@@ -66,11 +58,9 @@ bool narrow(const std::u16string& units, std::string& text) {
 bool Utf8TextFile::readFile(const std::string& path, std::string& text) const {
     try {
         std::u16string units;
-        if (!readUnits(path, units))
-            return false;
+        if (!readUnits(path, units)) return false;
         std::string content;
-        if (!narrow(units, content))
-            return false;
+        if (!narrow(units, content)) return false;
         text.swap(content);
         return true;
     } catch (const std::bad_alloc&) {

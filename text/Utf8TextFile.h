@@ -6,7 +6,8 @@
 // installer writes the string file and the six ribbon-markup files this way.
 class Utf8TextFile {
 public:
-    // On success replaces `text` with the file's content and returns true. On any failure (no such file, a read
-    // error, a file too large to hold, malformed UTF-8, an empty file) returns false and leaves `text` untouched.
+    // On success replaces `text` with the file's content and returns true. On any failure (no such file, a
+    // read error, a file too large to hold, malformed UTF-8, an empty file) returns false and leaves `text`
+    // untouched.
     bool readFile(const std::string& path, std::string& text) const;
 };

@@ -19,7 +19,8 @@ BSTR widenToBstr(const std::string& text) noexcept {
 std::string narrowFromWide(const wchar_t* text, size_t length) noexcept {
     if (!text || length == 0 || length > INT_MAX) return {};
     const int wideLength = static_cast<int>(length);
-    const int narrowLength = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
+    const int narrowLength =
+        ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
     if (narrowLength <= 0) return {};
     try {
         std::string result(static_cast<size_t>(narrowLength), '\0');

@@ -53,6 +53,14 @@ make_wineprefix() {
     wineserver -w
 }
 
+# Keeps the Wine server of the current prefix running for the rest of a run (a process then starts in a fraction
+# of a second) and starts Wine's own services once, detached from our output: a service started by the first
+# program of a run would otherwise inherit that program's output pipe and keep a waiting reader (ctest) open.
+start_wine() {
+    wineserver -p >/dev/null 2>&1
+    wine cmd /c exit >/dev/null 2>&1 || true
+}
+
 # Stops the Wine server of the current prefix, if one runs.
 stop_wine() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then

@@ -18,11 +18,11 @@ const SingleByteCodePage singleByte;
 
 TEST(ControlVisibility, ADriverTakingNothingHidesTheTenDriverControlsOnly) {
     const DriverCapabilities none;
-    for (const char* id : {controls::kCheckBoxBlackAndWhiteWord, controls::kCheckBoxDuplexWord,
-                           controls::kCheckBoxDuplexExcel, controls::kCheckBoxDuplexPowerPoint,
-                           controls::kDropDownNUpWord, controls::kDropDownNUpExcel, controls::kDropDownNUpPowerPoint,
-                           controls::kDropDownPrintQualityWord, controls::kDropDownPrintQualityExcel,
-                           controls::kDropDownPrintQualityPowerPoint})
+    for (const char* id :
+         {controls::kCheckBoxBlackAndWhiteWord, controls::kCheckBoxDuplexWord, controls::kCheckBoxDuplexExcel,
+          controls::kCheckBoxDuplexPowerPoint, controls::kDropDownNUpWord, controls::kDropDownNUpExcel,
+          controls::kDropDownNUpPowerPoint, controls::kDropDownPrintQualityWord,
+          controls::kDropDownPrintQualityExcel, controls::kDropDownPrintQualityPowerPoint})
         EXPECT_FALSE(controls::isVisible(id, none, singleByte)) << id;
     for (const char* id : {controls::kDropDownPagesPerSheetWord, "CheckBoxBlackAndWhiteExcelID",
                            "CheckBoxFitToPageExcelID", "DropDownLayoutPowerPointID", "ButtonPrintWordID", ""})
@@ -52,12 +52,16 @@ TEST(ControlVisibility, ADoubleByteCharacterIsNeverTakenForALetter) {
     const FakeDoubleByteCodePage doubleByte;
     const DriverCapabilities none;
     // 0x82 starts a double-byte character whose second byte is 'c': upper-casing must not touch it.
-    EXPECT_TRUE(controls::isVisible("\x82" "checkBoxDuplexWordID", none, doubleByte));
+    EXPECT_TRUE(
+        controls::isVisible("\x82"
+                            "checkBoxDuplexWordID",
+                            none, doubleByte));
     EXPECT_FALSE(controls::isVisible("checkboxduplexwordid", none, doubleByte));
 }
 
 TEST(TextDirection, ArabicAndHebrewInAnyCaseAreRightToLeft) {
-    for (const char* language : {"ar", "AR", "He", "hE"}) EXPECT_TRUE(isRightToLeftLanguage(language, singleByte)) << language;
+    for (const char* language : {"ar", "AR", "He", "hE"})
+        EXPECT_TRUE(isRightToLeftLanguage(language, singleByte)) << language;
     for (const char* language : {"he-IL", "ara", "a", "", "en", "Lang", " he"})
         EXPECT_FALSE(isRightToLeftLanguage(language, singleByte)) << language;
 }

@@ -17,7 +17,8 @@ TEST_F(ConnectActionsTest, ChoosingAnItemStoresItsIndexAndSetsTheOption) {
     } qualities[] = {{1, 1}, {0, 2}, {2, 3}};
     for (const auto& entry : qualities) {
         EXPECT_EQ(S_OK, select(L"OnPrintQualityClicked", L"DropDownPrintQualityPowerPointID", entry.index));
-        EXPECT_EQ(static_cast<DWORD>(entry.index), userValue("DropDownPrintQualityPowerPointID").value_or(99));
+        EXPECT_EQ(static_cast<DWORD>(entry.index),
+                  userValue("DropDownPrintQualityPowerPointID").value_or(99));
         print();
         EXPECT_EQ(entry.code, driverValue("OncePrintQuality").value_or(99)) << "item " << entry.index;
     }

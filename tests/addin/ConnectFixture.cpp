@@ -27,7 +27,8 @@ private:
 
 std::wstring widenedFixture(const char* fileName) {
     const std::string utf8 = fixtures::fixtureData(fileName);
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
     return wide;
@@ -41,7 +42,8 @@ ConnectFixture::~ConnectFixture() {
     addInObject_->Release();
 }
 
-void ConnectFixture::connect(const Options& printer, const fixtures::InstallationFixture::Options& installation) {
+void ConnectFixture::connect(const Options& printer,
+                             const fixtures::InstallationFixture::Options& installation) {
     installation_ = std::make_unique<fixtures::InstallationFixture>(installation);
     printer_ = std::make_unique<fixtures::PrinterFixture>(printer);
     ASSERT_EQ(S_OK, host_.create());
@@ -114,7 +116,8 @@ std::wstring ConnectFixture::itemLabel(const wchar_t* controlId, LONG index) {
 
 HRESULT ConnectFixture::select(const wchar_t* action, const wchar_t* controlId, LONG index) {
     Control control(controlId);
-    return host_.selectItem(action, control.get(), (std::wstring(controlId) + std::to_wstring(index)).c_str(), index);
+    return host_.selectItem(action, control.get(), (std::wstring(controlId) + std::to_wstring(index)).c_str(),
+                            index);
 }
 
 HRESULT ConnectFixture::toggle(const wchar_t* action, const wchar_t* controlId, VARIANT_BOOL pressed) {

@@ -1,4 +1,5 @@
-// The ribbon markup that a host receives from GetCustomUI: by host and by what the default printer's driver takes.
+// The ribbon markup that a host receives from GetCustomUI: by host and by what the default printer's driver
+// takes.
 #include "tests/addin/ConnectFixture.h"
 #include "win/UniqueBstr.h"
 
@@ -6,8 +7,8 @@ namespace {
 
 const bool environment = installAddInEnvironment();
 
-using hostsim::OfficeHost;
 using fixtures::PrinterFixture;
+using hostsim::OfficeHost;
 
 struct HostMarkup {
     const wchar_t* ribbonId;
@@ -40,7 +41,8 @@ TEST_F(ConnectMarkupTest, ADriverTakingOnlyDuplexStillGetsTheFullMarkup) {
 TEST_F(ConnectMarkupTest, EachHostGetsItsGenericMarkupForAPrinterOfAnotherMake) {
     connect(PrinterFixture::otherMake());
     for (const HostMarkup& host : kHosts)
-        EXPECT_EQ(widenedFixture(host.genericFile), markupFor(host.ribbonId).value_or(L"(none)")) << host.genericFile;
+        EXPECT_EQ(widenedFixture(host.genericFile), markupFor(host.ribbonId).value_or(L"(none)"))
+            << host.genericFile;
 }
 
 TEST_F(ConnectMarkupTest, TheMakersDriverTakingNothingGetsTheGenericMarkup) {
@@ -61,9 +63,10 @@ TEST_F(ConnectMarkupTest, WithoutADefaultPrinterNoMarkupIsHandedOutAndTheCallers
 
 TEST_F(ConnectMarkupTest, UnrecognisedRibbonIdentifiersGetNoMarkup) {
     connect();
-    for (const wchar_t* id : {L"microsoft.word.document", L"Microsoft.Word.Document ", L"Microsoft.Outlook.Mail.Read",
-                              L"", static_cast<const wchar_t*>(nullptr)}) {
-        EXPECT_FALSE(markupFor(id).has_value()) << "markup handed out for \"" << (id ? id : L"(null)") << "\"";
+    for (const wchar_t* id : {L"microsoft.word.document", L"Microsoft.Word.Document ",
+                              L"Microsoft.Outlook.Mail.Read", L"", static_cast<const wchar_t*>(nullptr)}) {
+        EXPECT_FALSE(markupFor(id).has_value())
+            << "markup handed out for \"" << (id ? id : L"(null)") << "\"";
     }
 }
 

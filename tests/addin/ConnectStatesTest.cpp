@@ -1,5 +1,5 @@
-// Visibility by what the driver takes, and the stored pressed and selected states with the print options they set.
-// The options are seen where they take effect: in the one-shot values that Print hands to the driver.
+// Visibility by what the driver takes, and the stored pressed and selected states with the print options they
+// set. The options are seen where they take effect: in the one-shot values that Print hands to the driver.
 #include "tests/addin/ConnectFixture.h"
 
 namespace {
@@ -9,9 +9,9 @@ const bool environment = installAddInEnvironment();
 using fixtures::PrinterFixture;
 
 const wchar_t* const kDriverControls[] = {
-    L"CheckBoxBlackAndWhiteWordID", L"CheckBoxDuplexWordID",        L"CheckBoxDuplexExcelID",
-    L"CheckBoxDuplexPowerPointID",  L"DropDownNUpWordID",           L"DropDownNUpExcelID",
-    L"DropDownNUpPowerPointID",     L"DropDownPrintQualityWordID",  L"DropDownPrintQualityExcelID",
+    L"CheckBoxBlackAndWhiteWordID",     L"CheckBoxDuplexWordID",       L"CheckBoxDuplexExcelID",
+    L"CheckBoxDuplexPowerPointID",      L"DropDownNUpWordID",          L"DropDownNUpExcelID",
+    L"DropDownNUpPowerPointID",         L"DropDownPrintQualityWordID", L"DropDownPrintQualityExcelID",
     L"DropDownPrintQualityPowerPointID"};
 
 class ConnectStatesTest : public ConnectFixture {};
@@ -77,7 +77,8 @@ TEST_F(ConnectStatesTest, StoredPrintQualityIndexesMapToTheDriversCodes) {
         EXPECT_EQ(static_cast<LONG>(entry.stored),
                   selected(L"GetPrintQualitySelectedItemIndex", L"DropDownPrintQualityWordID"));
         print();
-        EXPECT_EQ(entry.code, driverValue("OncePrintQuality").value_or(99)) << "stored index " << entry.stored;
+        EXPECT_EQ(entry.code, driverValue("OncePrintQuality").value_or(99))
+            << "stored index " << entry.stored;
     }
 }
 

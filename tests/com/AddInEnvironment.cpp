@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "settings/EntryPoint.h"
+#include "win/EntryPoint.h"
 #include "tools/hostsim/ServerRegistration.h"
 
 namespace {
@@ -33,7 +33,9 @@ bool installAddInEnvironment() {
     return true;
 }
 
-HMODULE loadedAddIn() { return ::GetModuleHandleW(L"Quillery.dll"); }
+HMODULE loadedAddIn() {
+    return ::GetModuleHandleW(L"Quillery.dll");
+}
 
 HRESULT addInCanUnloadNow() {
     HMODULE module = loadedAddIn();
@@ -44,7 +46,8 @@ HRESULT addInCanUnloadNow() {
 
 bool registryDword(HKEY root, const std::string& path, const char* name, DWORD& value) {
     DWORD size = sizeof(value);
-    return ::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS;
+    return ::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+           ERROR_SUCCESS;
 }
 
 void setRegistryDword(HKEY root, const std::string& path, const char* name, DWORD value) {

@@ -15,13 +15,11 @@ public:
     int dispatchQueries() const { return dispatchQueries_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
+        if (!object) return E_POINTER;
         *object = nullptr;
         if (IsEqualIID(iid, IID_IDispatch)) {
             ++dispatchQueries_;
-            if (refuseDispatch_)
-                return E_NOINTERFACE;
+            if (refuseDispatch_) return E_NOINTERFACE;
         } else if (!IsEqualIID(iid, IID_IUnknown)) {
             return E_NOINTERFACE;
         }

@@ -1,5 +1,5 @@
-// Calls by name: the embedded type library as the platform reads it, and the IDispatch of the add-in's objects
-// answered from it once it is registered.
+// Calls by name: the embedded type library as the platform reads it, and the IDispatch of the add-in's
+// objects answered from it once it is registered.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,8 +16,8 @@ namespace {
 
 const bool environment = installAddInEnvironment();
 
-// The callback interface, in its vtable and dispatch-id order, with the automation type of each parameter after
-// the ribbon control.
+// The callback interface, in its vtable and dispatch-id order, with the automation type of each parameter
+// after the ribbon control.
 struct Method {
     const wchar_t* name;
     std::vector<VARTYPE> parameters;
@@ -63,7 +63,8 @@ std::wstring documentation(ITypeInfo* info, MEMBERID member, bool helpString) {
 class TypeLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(S_OK, ::LoadTypeLibEx(hostsim::addInBesideProgram().c_str(), REGKIND_NONE, library_.receive()));
+        ASSERT_EQ(S_OK,
+                  ::LoadTypeLibEx(hostsim::addInBesideProgram().c_str(), REGKIND_NONE, library_.receive()));
     }
     win::ComPtr<ITypeLib> library_;
 };
@@ -82,8 +83,9 @@ TEST_F(TypeLibraryTest, TheLibraryIsTandrelLibOneZero) {
 }
 
 TEST_F(TypeLibraryTest, BothClassesAreDescribed) {
-    for (const auto& [classId, help] : {std::pair<const GUID*, const wchar_t*>{&CLSID_Connect, L"Connect Class"},
-                                        {&CLSID_SimpleATLAddIn, L"SimpleATLAddIn Class"}}) {
+    for (const auto& [classId, help] :
+         {std::pair<const GUID*, const wchar_t*>{&CLSID_Connect, L"Connect Class"},
+          {&CLSID_SimpleATLAddIn, L"SimpleATLAddIn Class"}}) {
         win::ComPtr<ITypeInfo> info;
         ASSERT_EQ(S_OK, library_->GetTypeInfoOfGuid(*classId, info.receive()));
         EXPECT_EQ(help, documentation(info.get(), MEMBERID_NIL, true));
@@ -116,7 +118,8 @@ TEST_F(TypeLibraryTest, TheCallbackInterfaceIsDualWithItsMethodsInOrder) {
         EXPECT_EQ(static_cast<MEMBERID>(index + 1), function->memid) << expected.name;
         EXPECT_EQ(static_cast<SHORT>((7 + index) * sizeof(void*)), function->oVft) << expected.name;
         EXPECT_EQ(expected.name, documentation(vtableView.get(), function->memid, false));
-        EXPECT_EQ(std::wstring(L"method ") + expected.name, documentation(vtableView.get(), function->memid, true));
+        EXPECT_EQ(std::wstring(L"method ") + expected.name,
+                  documentation(vtableView.get(), function->memid, true));
         EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt) << expected.name;
         ASSERT_EQ(expected.parameters.size(), static_cast<size_t>(function->cParams)) << expected.name;
         for (SHORT parameter = 0; parameter < function->cParams; ++parameter) {
@@ -143,8 +146,8 @@ TEST(VersionResource, FileAndProductVersionAre1_41_0_0InUsEnglishUnicode) {
     EXPECT_EQ(MAKELONG(41, 1), fixed->dwProductVersionMS);
     EXPECT_EQ(0u, fixed->dwProductVersionLS);
     WORD* translation = nullptr;
-    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                                 &length));
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                                 reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(0x0409, translation[0]);
     EXPECT_EQ(1200, translation[1]);
 }

@@ -2,7 +2,7 @@
 
 #include <unknwn.h>
 
-#include "settings/EntryPoint.h"
+#include "win/EntryPoint.h"
 #include "tools/hostsim/ServerRegistration.h"
 #include "win/ComPtr.h"
 
@@ -15,8 +15,8 @@ LoadedServer::LoadedServer() {
     if (!::CopyFileW(hostsim::addInBesideProgram().c_str(), path_.c_str(), FALSE)) return;
     module_ = ::LoadLibraryW(path_.c_str());
     if (!module_) return;
-    getClassObject_ =
-        entryPointAs<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(::GetProcAddress(module_, "DllGetClassObject"));
+    getClassObject_ = entryPointAs<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        ::GetProcAddress(module_, "DllGetClassObject"));
     canUnloadNow_ = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(module_, "DllCanUnloadNow"));
 }
 
@@ -29,7 +29,9 @@ HRESULT LoadedServer::getClassObject(REFCLSID classId, REFIID iid, void** object
     return getClassObject_ ? getClassObject_(classId, iid, object) : E_UNEXPECTED;
 }
 
-HRESULT LoadedServer::canUnloadNow() const { return canUnloadNow_ ? canUnloadNow_() : E_UNEXPECTED; }
+HRESULT LoadedServer::canUnloadNow() const {
+    return canUnloadNow_ ? canUnloadNow_() : E_UNEXPECTED;
+}
 
 HRESULT LoadedServer::create(REFCLSID classId, IUnknown* outer, REFIID iid, void** object) const {
     win::ComPtr<IClassFactory> factory;

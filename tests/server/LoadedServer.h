@@ -5,8 +5,8 @@
 
 #include <string>
 
-// A private copy of the add-in DLL, loaded under its own name: a fresh module with fresh static state (no class
-// factory created yet, no lock taken), whose exports the tests call directly as COM would.
+// A private copy of the add-in DLL, loaded under its own name: a fresh module with fresh static state (no
+// class factory created yet, no lock taken), whose exports the tests call directly as COM would.
 class LoadedServer {
 public:
     LoadedServer();

@@ -1,5 +1,5 @@
-// The library's entry points, class factories, server locks, interface lookup and aggregation, on a fresh copy of
-// the add-in loaded by the test itself.
+// The library's entry points, class factories, server locks, interface lookup and aggregation, on a fresh
+// copy of the add-in loaded by the test itself.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,14 +19,17 @@ const IID kUnknownInterface = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7,
 class ServerFrameTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server_.loaded()) << "could not load a copy of the add-in"; }
-    void TearDown() override { EXPECT_EQ(S_OK, server_.canUnloadNow()) << "the test left a server lock behind"; }
+    void TearDown() override {
+        EXPECT_EQ(S_OK, server_.canUnloadNow()) << "the test left a server lock behind";
+    }
 
     LoadedServer server_;
 };
 
 TEST_F(ServerFrameTest, AnUnknownClassIsNotAvailableAndLeavesTheOutPointerNull) {
     void* object = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, server_.getClassObject(kUnknownInterface, IID_IClassFactory, &object));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              server_.getClassObject(kUnknownInterface, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
     EXPECT_EQ(E_POINTER, server_.getClassObject(CLSID_Connect, IID_IClassFactory, nullptr));
     object = reinterpret_cast<void*>(0x1);
@@ -43,14 +46,16 @@ TEST_F(ServerFrameTest, EachClassHasOneFactoryEvenWhenManyThreadsAskAtOnce) {
         threads.emplace_back([&, index] {
             ++ready;
             while (ready.load() < kThreads) std::this_thread::yield();
-            server_.getClassObject(CLSID_Connect, IID_IClassFactory, reinterpret_cast<void**>(&factories[index]));
+            server_.getClassObject(CLSID_Connect, IID_IClassFactory,
+                                   reinterpret_cast<void**>(&factories[index]));
         });
     }
     for (std::thread& thread : threads) thread.join();
     for (IClassFactory* factory : factories) EXPECT_EQ(factories[0], factory);
 
     win::ComPtr<IClassFactory> simpleFactory;
-    ASSERT_EQ(S_OK, server_.getClassObject(CLSID_SimpleATLAddIn, IID_IClassFactory, simpleFactory.receiveVoid()));
+    ASSERT_EQ(S_OK,
+              server_.getClassObject(CLSID_SimpleATLAddIn, IID_IClassFactory, simpleFactory.receiveVoid()));
     EXPECT_NE(static_cast<IClassFactory*>(simpleFactory.get()), factories[0]);
     for (IClassFactory* factory : factories) {
         if (factory) factory->Release();

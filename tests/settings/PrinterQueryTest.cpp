@@ -71,8 +71,7 @@ std::string probePath() {
 DWORD defaultPrinterSeenUnder(const std::string& version) {
     const std::string appKey = std::string("Software\\Wine\\AppDefaults\\") + kProbe;
     fixtures::CreatedKey key(HKEY_CURRENT_USER, appKey);
-    if (!version.empty() && !fixtures::setString(HKEY_CURRENT_USER, appKey, "Version", version))
-        return 0xBAD;
+    if (!version.empty() && !fixtures::setString(HKEY_CURRENT_USER, appKey, "Version", version)) return 0xBAD;
     std::string commandLine = "\"" + probePath() + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -86,8 +85,7 @@ DWORD defaultPrinterSeenUnder(const std::string& version) {
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0xBAD;
     ::GetExitCodeProcess(process.get(), &code);
-    if (!version.empty())
-        fixtures::deleteValue(HKEY_CURRENT_USER, appKey, "Version");
+    if (!version.empty()) fixtures::deleteValue(HKEY_CURRENT_USER, appKey, "Version");
     return code;
 }
 

@@ -16,7 +16,7 @@ constexpr const char* kMissing = "Software\\QuilleryTests\\RegistryAccess\\Missi
 
 // Every test works in a scratch key of its own under HKEY_CURRENT_USER, gone again afterwards.
 class RegistryAccessTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(scratch.created()) << "cannot create " << kScratch; }
 
     void setBytes(const std::string& name, DWORD type, const std::string& bytes) {

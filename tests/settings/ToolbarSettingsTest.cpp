@@ -158,8 +158,7 @@ TEST(ToolbarSettingsOneShot, TwoSidedBecomesSixWithADuplexer) {
 TEST(ToolbarSettingsOneShot, TwoSidedStaysTwoWithoutADuplexer) {
     for (bool recorded : {false, true}) {
         PrinterFixture::Options options;
-        if (recorded)
-            options.duplexerPresent = 0;
+        if (recorded) options.duplexerPresent = 0;
         PrinterFixture printer(options);
         EXPECT_TRUE(ToolbarSettings().writeOnceDuplex(2));
         EXPECT_EQ(2u, once(printer, "OnceDuplex").value_or(0xDEAD)) << "duplexer recorded as 0: " << recorded;

@@ -10,8 +10,7 @@ RegistryRecorder* active = nullptr;
 LSTATUS WINAPI openKey(HKEY root, LPCSTR subKey, DWORD options, REGSAM mask, PHKEY result) {
     active->openMasks.push_back(mask);
     const LSTATUS status = ::RegOpenKeyExA(root, subKey, options, mask, result);
-    if (status == ERROR_SUCCESS)
-        ++active->openedKeys;
+    if (status == ERROR_SUCCESS) ++active->openedKeys;
     return status;
 }
 
@@ -66,8 +65,7 @@ FARPROC WINAPI getProcAddress(HMODULE module, LPCSTR name) {
 }  // namespace
 
 RegistryRecorder::RegistryRecorder(Wow64 answer) : wow64(answer) {
-    if (active)
-        throw std::logic_error("one registry recorder at a time");
+    if (active) throw std::logic_error("one registry recorder at a time");
     active = this;
 }
 

@@ -12,7 +12,7 @@
 // answer to the WOW64 question, which a 64-bit process cannot otherwise be asked to see. The seam holds plain
 // function pointers, so one recorder is active at a time.
 class RegistryRecorder {
-  public:
+public:
     enum class Wow64 {
         Real,          // the platform's own answer
         ReportsTrue,   // the query sets its out-value to TRUE (1)

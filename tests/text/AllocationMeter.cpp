@@ -14,8 +14,7 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 
 void* allocate(std::size_t size) noexcept {
     void* block = std::malloc(size + kHeader);
-    if (!block)
-        return nullptr;
+    if (!block) return nullptr;
     *static_cast<std::size_t*>(block) = size;
     const std::size_t now = currentBytes += size;
     std::size_t seen = peakBytes.load();
@@ -25,8 +24,7 @@ void* allocate(std::size_t size) noexcept {
 }
 
 void release(void* pointer) noexcept {
-    if (!pointer)
-        return;
+    if (!pointer) return;
     void* block = static_cast<char*>(pointer) - kHeader;
     currentBytes -= *static_cast<std::size_t*>(block);
     std::free(block);
@@ -49,8 +47,7 @@ void resetPeak() {
 }  // namespace allocation_meter
 
 void* operator new(std::size_t size) {
-    if (void* pointer = allocate(size))
-        return pointer;
+    if (void* pointer = allocate(size)) return pointer;
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) {

@@ -64,8 +64,7 @@ TEST_F(StringTableLoad, EmptyFileLeavesTheTableEmpty) {
 TEST_F(StringTableLoad, FiftyMegabyteFileLoadsWithinASmallMultipleOfItsSize) {
     std::string content;
     const std::string pending = "<String Key=\"Pending\"/>\r\n";
-    while (content.size() < (50u << 20))
-        content += pending;
+    while (content.size() < (50u << 20)) content += pending;
     content += line("Last", "\xC3\xA9t\xC3\xA9");
     const std::string path = folder.write("big.xml", content);
     const std::size_t fileSize = content.size();

@@ -97,8 +97,7 @@ TEST_F(StringTableParse, LinesWithTwoThreeAndFiveQuotedTexts) {
 
 TEST_F(StringTableParse, FirstOf260CompleteLinesUpTo249AreLoaded) {
     std::string content;
-    for (int i = 1; i <= 260; ++i)
-        content += line("Key" + std::to_string(i), "Text" + std::to_string(i));
+    for (int i = 1; i <= 260; ++i) content += line("Key" + std::to_string(i), "Text" + std::to_string(i));
     EXPECT_TRUE(table.parse(content));
     EXPECT_EQ(table.lookup("Key1"), "Text1");
     EXPECT_EQ(table.lookup("Key249"), "Text249");
@@ -246,8 +245,7 @@ TEST(StringTableLargeFile, ManyMegabytesParseAndStayBounded) {
     const std::string keyOnly = "<s id=\"Pending\"/>\n";
     std::string content;
     content.reserve(50u << 20);
-    while (content.size() + keyOnly.size() < (50u << 20))
-        content += keyOnly;
+    while (content.size() + keyOnly.size() < (50u << 20)) content += keyOnly;
     content += line("Last", "done");
     StringTable table(kDoubleByte);
     EXPECT_TRUE(table.parse(content));

@@ -19,10 +19,8 @@ public:
         path_ = name;
     }
     ~TemporaryFolder() {
-        for (const std::string& file : files_)
-            ::DeleteFileA(file.c_str());
-        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it)
-            ::RemoveDirectoryA(it->c_str());
+        for (const std::string& file : files_) ::DeleteFileA(file.c_str());
+        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) ::RemoveDirectoryA(it->c_str());
         ::RemoveDirectoryA(path_.c_str());
     }
     TemporaryFolder(const TemporaryFolder&) = delete;

@@ -11,14 +11,11 @@ class SingleByteCodePage final : public CodePage {
 public:
     bool isLeadByte(unsigned char) const override { return false; }
     void toUpper(std::string& text) const override {
-        for (char& c : text)
-            c = static_cast<char>(upper(static_cast<unsigned char>(c)));
+        for (char& c : text) c = static_cast<char>(upper(static_cast<unsigned char>(c)));
     }
     static unsigned char upper(unsigned char byte) {
-        if (byte >= 'a' && byte <= 'z')
-            return static_cast<unsigned char>(byte - 0x20);
-        if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)
-            return static_cast<unsigned char>(byte - 0x20);
+        if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 0x20);
+        if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) return static_cast<unsigned char>(byte - 0x20);
         return byte;
     }
 };
@@ -33,8 +30,7 @@ public:
     }
     void toUpper(std::string& text) const override {
         for (std::size_t i = 0; i < text.size(); i = next(text, i)) {
-            if (text[i] >= 'a' && text[i] <= 'z')
-                text[i] = static_cast<char>(text[i] - 0x20);
+            if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 0x20);
         }
     }
 };

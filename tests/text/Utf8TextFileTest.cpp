@@ -85,8 +85,7 @@ TEST_F(Utf8TextFileRead, OverlongNulGivesAnEmptyText) {
 
 TEST_F(Utf8TextFileRead, LargeFileIsReadWhole) {
     std::string bytes;
-    for (int i = 0; i < 200000; ++i)
-        bytes += "line \xC3\xA9 " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 200000; ++i) bytes += "line \xC3\xA9 " + std::to_string(i) + "\r\n";
     ASSERT_TRUE(read(bytes));
     EXPECT_EQ(text.size(), bytes.size() - 200000) << "one byte less per line for the two-byte character";
     EXPECT_EQ(text.substr(text.size() - 15), "line \xE9 199999\r\n");

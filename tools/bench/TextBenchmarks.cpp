@@ -19,8 +19,7 @@ std::string asciiText() {
     std::string text;
     const std::string line =
         "  <String Key=\"LabelCheckBoxDuplexWordID\" Value=\"Print on both sides\"/>\r\n";
-    while (text.size() + line.size() <= kMegabyte)
-        text += line;
+    while (text.size() + line.size() <= kMegabyte) text += line;
     text.append(kMegabyte - text.size(), ' ');
     return text;
 }
@@ -33,8 +32,7 @@ std::string mixedText() {
         "e ";
     const std::string cjk =
         "\xE4\xB8\xA1\xE9\x9D\xA2\xE5\x8D\xB0\xE5\x88\xB7\xE3\x81\xA8\xE5\x93\x81\xE8\xB3\xAA ";
-    while (text.size() + latin.size() + cjk.size() <= kMegabyte)
-        text += latin + cjk;
+    while (text.size() + latin.size() + cjk.size() <= kMegabyte) text += latin + cjk;
     text.append(kMegabyte - text.size(), ' ');
     return text;
 }

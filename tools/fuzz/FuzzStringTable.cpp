@@ -22,23 +22,18 @@ void exercise(const CodePage& codePage, const std::string& content) {
     std::size_t begin = 0;
     for (int probe = 0; probe < 16 && begin < content.size(); ++probe) {
         std::size_t end = content.find('\n', begin);
-        if (end == std::string::npos)
-            end = content.size();
+        if (end == std::string::npos) end = content.size();
         const std::string piece = content.substr(begin, end - begin);
         const std::string text = table.lookup(piece);
         const int count = table.countKeysContaining(piece);
-        if (count < 0 || count > static_cast<int>(StringTable::kMaxEntries))
-            std::abort();
+        if (count < 0 || count > static_cast<int>(StringTable::kMaxEntries)) std::abort();
         // A key found by lookup is contained in itself, so it is counted.
-        if (!piece.empty() && text != piece && count == 0)
-            std::abort();
+        if (!piece.empty() && text != piece && count == 0) std::abort();
         const std::string half = piece.substr(0, piece.size() / 2);
-        if (table.countKeysContaining(half) < count && !half.empty())
-            std::abort();
+        if (table.countKeysContaining(half) < count && !half.empty()) std::abort();
         begin = end + 1;
     }
-    if (table.countKeysContaining("") != 0)
-        std::abort();
+    if (table.countKeysContaining("") != 0) std::abort();
     StringTable::substitutePlaceholders(content);
 }
 

@@ -14,7 +14,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || (IsEqualIID(iid, IID_IDispatch) && !refuseDispatch_)) return answer(object);
+        if (IsEqualIID(iid, IID_IUnknown) || (IsEqualIID(iid, IID_IDispatch) && !refuseDispatch_))
+            return answer(object);
         return E_NOINTERFACE;
     }
 

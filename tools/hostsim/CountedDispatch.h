@@ -5,9 +5,9 @@
 
 namespace hostsim {
 
-// The common body of the host's own automation objects: a reference count that a test can read, to see that the
-// add-in gives back every reference it took, and an IDispatch that knows no names (the add-in reaches these objects
-// through their vtables, or not at all).
+// The common body of the host's own automation objects: a reference count that a test can read, to see that
+// the add-in gives back every reference it took, and an IDispatch that knows no names (the add-in reaches
+// these objects through their vtables, or not at all).
 template <typename Interface>
 class CountedDispatch : public Interface {
 public:
@@ -38,7 +38,8 @@ public:
         for (UINT index = 0; ids && index < count; ++index) ids[index] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
 

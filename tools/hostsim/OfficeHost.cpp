@@ -26,7 +26,8 @@ HRESULT OfficeHost::create(const wchar_t* progId) {
     CLSID classId;
     HRESULT result = ::CLSIDFromProgID(progId, &classId);
     if (FAILED(result)) return result;
-    result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, dispatch_.receiveVoid());
+    result =
+        ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, dispatch_.receiveVoid());
     if (FAILED(result)) return result;
     return dispatch_->QueryInterface(IID__IDTExtensibility2, connection_.receiveVoid());
 }
@@ -35,7 +36,8 @@ HRESULT OfficeHost::connect(IDispatch* application, IDispatch* addInInstance) {
     if (!connection_) return E_UNEXPECTED;
     // Office passes an empty array of custom data.
     SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
-    const HRESULT result = connection_->OnConnection(application, 1 /* at start-up */, addInInstance, &custom);
+    const HRESULT result =
+        connection_->OnConnection(application, 1 /* at start-up */, addInInstance, &custom);
     ::SafeArrayDestroy(custom);
     return result;
 }
@@ -84,15 +86,16 @@ HRESULT OfficeHost::call(const wchar_t* name, std::initializer_list<VARIANT> arg
     DISPPARAMS parameters = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     EXCEPINFO exception = {};
     UINT argumentError = 0;
-    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result, &exception,
-                             &argumentError);
+    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
+                             &exception, &argumentError);
 }
 
 HRESULT OfficeHost::text(const wchar_t* name, IDispatch* control, std::wstring& text) {
     VARIANT result;
     ::VariantInit(&result);
     const HRESULT status = call(name, {dispatchArgument(control)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_BSTR) text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
+    if (SUCCEEDED(status) && result.vt == VT_BSTR)
+        text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
     ::VariantClear(&result);
     return status;
 }
@@ -119,7 +122,8 @@ HRESULT OfficeHost::itemText(const wchar_t* name, IDispatch* control, LONG index
     VARIANT result;
     ::VariantInit(&result);
     const HRESULT status = call(name, {dispatchArgument(control), longArgument(index)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_BSTR) text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
+    if (SUCCEEDED(status) && result.vt == VT_BSTR)
+        text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
     ::VariantClear(&result);
     return status;
 }

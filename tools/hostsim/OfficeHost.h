@@ -11,10 +11,10 @@
 
 namespace hostsim {
 
-// Loads the add-in the way an Office host does, on the calling apartment thread: creates it by ProgID, connects
-// it through _IDTExtensibility2, asks IRibbonExtensibility for the markup of a ribbon, and calls the markup's
-// callbacks by name through the add-in object's IDispatch, passing the ribbon control as VT_DISPATCH and taking
-// results through pVarResult.
+// Loads the add-in the way an Office host does, on the calling apartment thread: creates it by ProgID,
+// connects it through _IDTExtensibility2, asks IRibbonExtensibility for the markup of a ribbon, and calls the
+// markup's callbacks by name through the add-in object's IDispatch, passing the ribbon control as VT_DISPATCH
+// and taking results through pVarResult.
 class OfficeHost {
 public:
     static constexpr const wchar_t* kProgId = L"TandrelQuillery.Connect";

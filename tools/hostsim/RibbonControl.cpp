@@ -5,7 +5,8 @@ namespace hostsim {
 HRESULT RibbonControl::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IRibbonControl))
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+        IsEqualIID(iid, IID_IRibbonControl))
         return answer(object);
     return E_NOINTERFACE;
 }

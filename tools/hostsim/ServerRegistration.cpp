@@ -31,12 +31,12 @@ std::wstring braced(const GUID& guid) {
 
 bool setValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
     win::UniqueHkey key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                          key.receive(), nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.receive(),
+                          nullptr) != ERROR_SUCCESS)
         return false;
     const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    return ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
-           ERROR_SUCCESS;
+    return ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -49,7 +49,8 @@ ServerRegistration::ServerRegistration(const std::wstring& dllPath) {
         ok &= setValue(classKey + L"\\InprocServer32", nullptr, dllPath);
         ok &= setValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
         ok &= setValue(classKey + L"\\ProgID", nullptr, entry.progId);
-        ok &= setValue(std::wstring(kClassesRoot) + entry.progId + L"\\CLSID", nullptr, braced(*entry.classId));
+        ok &=
+            setValue(std::wstring(kClassesRoot) + entry.progId + L"\\CLSID", nullptr, braced(*entry.classId));
     }
     win::ComPtr<ITypeLib> library;
     ok &= SUCCEEDED(::LoadTypeLibEx(dllPath.c_str(), REGKIND_NONE, library.receive())) &&

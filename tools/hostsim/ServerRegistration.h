@@ -4,9 +4,9 @@
 
 namespace hostsim {
 
-// Makes the add-in creatable the way an installed copy is: the class keys of its two classes (in-process server,
-// apartment threading, ProgIDs "TandrelQuillery.Connect" and "TandrelQuillery.SimpleATLAddIn") and its type
-// library, registered from the DLL itself. Removes all of it again on destruction unless kept.
+// Makes the add-in creatable the way an installed copy is: the class keys of its two classes (in-process
+// server, apartment threading, ProgIDs "TandrelQuillery.Connect" and "TandrelQuillery.SimpleATLAddIn") and
+// its type library, registered from the DLL itself. Removes all of it again on destruction unless kept.
 class ServerRegistration {
 public:
     explicit ServerRegistration(const std::wstring& dllPath);

@@ -1,6 +1,8 @@
-// The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would show.
+// The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would
+// show.
 //   quillery-hostsim [--register] word|excel|powerpoint
-// --register first makes the add-in beside this program creatable (class keys and type library) and leaves it so.
+// --register first makes the add-in beside this program creatable (class keys and type library) and leaves it
+// so.
 #include <windows.h>
 #include <objbase.h>
 
@@ -51,7 +53,8 @@ void showControl(OfficeHost& host, const MarkupControl& control) {
     std::wstring line = L"  " + control.kind + L" " + control.id;
 
     std::wstring label = control.attribute(L"label");
-    if (!control.attribute(L"getLabel").empty()) host.text(control.attribute(L"getLabel").c_str(), ribbonControl, label);
+    if (!control.attribute(L"getLabel").empty())
+        host.text(control.attribute(L"getLabel").c_str(), ribbonControl, label);
     line += L"  label \"" + label + L"\"";
 
     if (!control.attribute(L"getVisible").empty()) {
@@ -84,16 +87,18 @@ void showControl(OfficeHost& host, const MarkupControl& control) {
     ribbonControl->Release();
 }
 
-int run(const HostChoice& choice, bool registerAddIn) {
-    if (registerAddIn) {
-        hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
-        registration.keep();
-        if (!registration.ok()) {
-            printLine(L"could not register the add-in");
-            return 2;
-        }
+bool registerAddIn() {
+    hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
+    registration.keep();
+    if (!registration.ok()) {
+        printLine(L"could not register the add-in");
+        return false;
     }
+    printLine(L"registered " + hostsim::addInBesideProgram() + L" (TandrelQuillery.Connect, type library)");
+    return true;
+}
 
+int run(const HostChoice& choice) {
     OfficeHost host;
     HRESULT status = host.create();
     if (FAILED(status)) {
@@ -108,8 +113,9 @@ int run(const HostChoice& choice, bool registerAddIn) {
     std::wstring markup;
     bool received = false;
     status = host.customUI(choice.ribbonId, markup, received);
-    printLine(L"GetCustomUI(\"" + std::wstring(choice.ribbonId) + L"\"): " + hex(status) +
-              (received ? L", " + std::to_wstring(markup.size()) + L" characters of markup" : L", no markup"));
+    printLine(
+        L"GetCustomUI(\"" + std::wstring(choice.ribbonId) + L"\"): " + hex(status) +
+        (received ? L", " + std::to_wstring(markup.size()) + L" characters of markup" : L", no markup"));
     if (received) {
         printLine(L"---- markup ----");
         printLine(markup);
@@ -127,23 +133,31 @@ int run(const HostChoice& choice, bool registerAddIn) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    bool registerAddIn = false;
+    bool registering = false;
     const HostChoice* choice = nullptr;
     for (int index = 1; index < argc; ++index) {
-        if (std::wcscmp(argv[index], L"--register") == 0) {
-            registerAddIn = true;
-            continue;
-        }
+        const HostChoice* named = nullptr;
         for (const HostChoice& host : kHosts) {
-            if (_wcsicmp(argv[index], host.name) == 0) choice = &host;
+            if (_wcsicmp(argv[index], host.name) == 0) named = &host;
+        }
+        if (named) {
+            choice = named;
+        } else if (std::wcscmp(argv[index], L"--register") == 0) {
+            registering = true;
+        } else {
+            registering = false;
+            choice = nullptr;
+            break;
         }
     }
-    if (!choice) {
-        printLine(L"usage: quillery-hostsim [--register] word|excel|powerpoint");
+    if (!choice && !registering) {
+        printLine(L"usage: quillery-hostsim [--register] [word|excel|powerpoint]");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int result = run(*choice, registerAddIn);
+    int result = 0;
+    if (registering && !registerAddIn()) result = 2;
+    if (result == 0 && choice) result = run(*choice);
     ::CoUninitialize();
     return result;
 }
