@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "tests/text/HexBytes.h"
 #include "tests/text/TemporaryFolder.h"
 #include "text/AnsiCodePage.h"
 #include "text/StringTable.h"
@@ -22,16 +23,6 @@ constexpr char kKatakanaSo932[] = "\x83\x5C";
 constexpr char kFullWidthSmallA932[] = "\x82\x81";    // U+FF41
 constexpr char kFullWidthCapitalA932[] = "\x82\x60";  // U+FF21
 constexpr char kFullWidthSmallA8[] = "\xEF\xBD\x81";
-
-std::string hex(const std::string& text) {
-    std::string out;
-    char buffer[4];
-    for (unsigned char c : text) {
-        snprintf(buffer, sizeof buffer, "%02X ", c);
-        out += buffer;
-    }
-    return out;
-}
 
 class CodePage932 : public ::testing::Test {
 protected:

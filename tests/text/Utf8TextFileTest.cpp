@@ -1,3 +1,4 @@
+#include "tests/text/HexBytes.h"
 #include "text/Utf8TextFile.h"
 
 #include <windows.h>
@@ -12,16 +13,6 @@
 namespace {
 
 constexpr char kUntouched[] = "untouched";
-
-std::string hex(const std::string& text) {
-    std::string out;
-    char buffer[4];
-    for (unsigned char c : text) {
-        snprintf(buffer, sizeof buffer, "%02X ", c);
-        out += buffer;
-    }
-    return out;
-}
 
 class Utf8TextFileRead : public ::testing::Test {
 protected:

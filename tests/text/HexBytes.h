@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// A narrow text's bytes in hexadecimal, so that a failure shows exactly what a conversion produced.
+inline std::string hex(const std::string& text) {
+    std::string out;
+    char buffer[4];
+    for (unsigned char c : text) {
+        std::snprintf(buffer, sizeof buffer, "%02X ", c);
+        out += buffer;
+    }
+    return out;
+}
