@@ -58,46 +58,38 @@ void ConnectFixture::disconnectAndRelease() {
     EXPECT_EQ(S_OK, addInCanUnloadNow()) << "a server lock outlived the add-in object";
 }
 
-std::wstring ConnectFixture::label(const wchar_t* controlId) {
+// Asks one getter about a fresh control; the value stays at a sentinel when the call hands nothing back.
+template <typename Value>
+Value ConnectFixture::ask(HRESULT (hostsim::OfficeHost::*getter)(const wchar_t*, IDispatch*, Value&),
+                          const wchar_t* name, const wchar_t* controlId, Value sentinel) {
     Control control(controlId);
-    std::wstring text = L"(unset)";
-    EXPECT_EQ(S_OK, host_.text(L"GetLabel", control.get(), text));
-    return text;
+    Value value = sentinel;
+    EXPECT_EQ(S_OK, (host_.*getter)(name, control.get(), value)) << name << " for " << controlId;
+    return value;
+}
+
+std::wstring ConnectFixture::label(const wchar_t* controlId) {
+    return ask(&hostsim::OfficeHost::text, L"GetLabel", controlId, std::wstring(L"(unset)"));
 }
 
 std::wstring ConnectFixture::supertip(const wchar_t* controlId) {
-    Control control(controlId);
-    std::wstring text = L"(unset)";
-    EXPECT_EQ(S_OK, host_.text(L"GetSupertip", control.get(), text));
-    return text;
+    return ask(&hostsim::OfficeHost::text, L"GetSupertip", controlId, std::wstring(L"(unset)"));
 }
 
 VARIANT_BOOL ConnectFixture::visible(const wchar_t* controlId) {
-    Control control(controlId);
-    VARIANT_BOOL value = 42;
-    EXPECT_EQ(S_OK, host_.flag(L"GetVisible", control.get(), value));
-    return value;
+    return ask(&hostsim::OfficeHost::flag, L"GetVisible", controlId, VARIANT_BOOL{42});
 }
 
 VARIANT_BOOL ConnectFixture::pressed(const wchar_t* getter, const wchar_t* controlId) {
-    Control control(controlId);
-    VARIANT_BOOL value = 42;
-    EXPECT_EQ(S_OK, host_.flag(getter, control.get(), value));
-    return value;
+    return ask(&hostsim::OfficeHost::flag, getter, controlId, VARIANT_BOOL{42});
 }
 
 LONG ConnectFixture::selected(const wchar_t* getter, const wchar_t* controlId) {
-    Control control(controlId);
-    LONG value = 42;
-    EXPECT_EQ(S_OK, host_.number(getter, control.get(), value));
-    return value;
+    return ask(&hostsim::OfficeHost::number, getter, controlId, LONG{42});
 }
 
 LONG ConnectFixture::itemCount(const wchar_t* controlId) {
-    Control control(controlId);
-    LONG value = 42;
-    EXPECT_EQ(S_OK, host_.number(L"GetItemCount", control.get(), value));
-    return value;
+    return ask(&hostsim::OfficeHost::number, L"GetItemCount", controlId, LONG{42});
 }
 
 std::wstring ConnectFixture::itemId(const wchar_t* controlId, LONG index) {

@@ -39,6 +39,10 @@ protected:
     HRESULT toggle(const wchar_t* action, const wchar_t* controlId, VARIANT_BOOL pressed);
     HRESULT print();
 
+    template <typename Value>
+    Value ask(HRESULT (hostsim::OfficeHost::*getter)(const wchar_t*, IDispatch*, Value&), const wchar_t* name,
+              const wchar_t* controlId, Value sentinel);
+
     // The markup for `ribbonId`, or nothing when the add-in handed out none.
     std::optional<std::wstring> markupFor(const wchar_t* ribbonId);
 

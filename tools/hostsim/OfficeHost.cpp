@@ -90,42 +90,51 @@ HRESULT OfficeHost::call(const wchar_t* name, std::initializer_list<VARIANT> arg
                              &exception, &argumentError);
 }
 
-HRESULT OfficeHost::text(const wchar_t* name, IDispatch* control, std::wstring& text) {
+namespace {
+
+// The three result types of the ribbon's getters, taken out of the VARIANT that automation returns them in.
+bool take(const VARIANT& result, std::wstring& text) {
+    if (result.vt != VT_BSTR) return false;
+    text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
+    return true;
+}
+bool take(const VARIANT& result, VARIANT_BOOL& value) {
+    if (result.vt != VT_BOOL) return false;
+    value = result.boolVal;
+    return true;
+}
+bool take(const VARIANT& result, LONG& value) {
+    if (result.vt != VT_I4) return false;
+    value = result.lVal;
+    return true;
+}
+
+}  // namespace
+
+template <typename Value>
+HRESULT OfficeHost::callFor(const wchar_t* name, std::initializer_list<VARIANT> arguments, Value& value) {
     VARIANT result;
     ::VariantInit(&result);
-    const HRESULT status = call(name, {dispatchArgument(control)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_BSTR)
-        text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
+    const HRESULT status = call(name, arguments, &result);
+    if (SUCCEEDED(status)) take(result, value);
     ::VariantClear(&result);
     return status;
+}
+
+HRESULT OfficeHost::text(const wchar_t* name, IDispatch* control, std::wstring& text) {
+    return callFor(name, {dispatchArgument(control)}, text);
 }
 
 HRESULT OfficeHost::flag(const wchar_t* name, IDispatch* control, VARIANT_BOOL& value) {
-    VARIANT result;
-    ::VariantInit(&result);
-    const HRESULT status = call(name, {dispatchArgument(control)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_BOOL) value = result.boolVal;
-    ::VariantClear(&result);
-    return status;
+    return callFor(name, {dispatchArgument(control)}, value);
 }
 
 HRESULT OfficeHost::number(const wchar_t* name, IDispatch* control, LONG& value) {
-    VARIANT result;
-    ::VariantInit(&result);
-    const HRESULT status = call(name, {dispatchArgument(control)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_I4) value = result.lVal;
-    ::VariantClear(&result);
-    return status;
+    return callFor(name, {dispatchArgument(control)}, value);
 }
 
 HRESULT OfficeHost::itemText(const wchar_t* name, IDispatch* control, LONG index, std::wstring& text) {
-    VARIANT result;
-    ::VariantInit(&result);
-    const HRESULT status = call(name, {dispatchArgument(control), longArgument(index)}, &result);
-    if (SUCCEEDED(status) && result.vt == VT_BSTR)
-        text.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
-    ::VariantClear(&result);
-    return status;
+    return callFor(name, {dispatchArgument(control), longArgument(index)}, text);
 }
 
 HRESULT OfficeHost::action(const wchar_t* name, IDispatch* control) {

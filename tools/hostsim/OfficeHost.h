@@ -46,6 +46,10 @@ public:
     IDispatch* addIn() const { return dispatch_.get(); }
 
 private:
+    // Calls `name` and keeps its result in `value` when it has the value's type.
+    template <typename Value>
+    HRESULT callFor(const wchar_t* name, std::initializer_list<VARIANT> arguments, Value& value);
+
     win::ComPtr<IDispatch> dispatch_;
     win::ComPtr<_IDTExtensibility2> connection_;
 };
