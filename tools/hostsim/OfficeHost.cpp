@@ -77,17 +77,26 @@ HRESULT OfficeHost::dispatchIdOf(const wchar_t* name, DISPID& id) {
 }
 
 HRESULT OfficeHost::call(const wchar_t* name, std::initializer_list<VARIANT> arguments, VARIANT* result) {
+    LARGE_INTEGER start, stop, frequency;
+    ::QueryPerformanceCounter(&start);
     DISPID id = DISPID_UNKNOWN;
     HRESULT status = dispatchIdOf(name, id);
-    if (FAILED(status)) return status;
-    // Automation passes arguments last first.
-    std::vector<VARIANT> reversed(arguments.begin(), arguments.end());
-    std::vector<VARIANT>(reversed.rbegin(), reversed.rend()).swap(reversed);
-    DISPPARAMS parameters = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    EXCEPINFO exception = {};
-    UINT argumentError = 0;
-    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
-                             &exception, &argumentError);
+    if (SUCCEEDED(status)) {
+        // Automation passes arguments last first.
+        std::vector<VARIANT> reversed(arguments.begin(), arguments.end());
+        std::vector<VARIANT>(reversed.rbegin(), reversed.rend()).swap(reversed);
+        DISPPARAMS parameters = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+        EXCEPINFO exception = {};
+        UINT argumentError = 0;
+        status = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
+                                   &exception, &argumentError);
+    }
+    ::QueryPerformanceCounter(&stop);
+    ::QueryPerformanceFrequency(&frequency);
+    ++callCount_;
+    callSeconds_ +=
+        static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return status;
 }
 
 namespace {

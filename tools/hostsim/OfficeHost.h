@@ -45,6 +45,11 @@ public:
 
     IDispatch* addIn() const { return dispatch_.get(); }
 
+    // How many callbacks were called by name, and the time they took (name lookup and call), for the
+    // simulator's own timing of a ribbon build.
+    long callCount() const { return callCount_; }
+    double callSeconds() const { return callSeconds_; }
+
 private:
     // Calls `name` and keeps its result in `value` when it has the value's type.
     template <typename Value>
@@ -52,6 +57,8 @@ private:
 
     win::ComPtr<IDispatch> dispatch_;
     win::ComPtr<_IDTExtensibility2> connection_;
+    long callCount_ = 0;
+    double callSeconds_ = 0;
 };
 
 // Argument builders for OfficeHost::call.

@@ -121,6 +121,11 @@ int run(const HostChoice& choice) {
         printLine(markup);
         printLine(L"---- ribbon ----");
         for (const MarkupControl& control : hostsim::controlsOf(markup)) showControl(host, control);
+        const double micros = host.callSeconds() * 1e6;
+        wchar_t timing[128];
+        std::swprintf(timing, 128, L"---- %ld callbacks by name in %.0f us (%.1f us each) ----",
+                      host.callCount(), micros, host.callCount() ? micros / host.callCount() : 0.0);
+        printLine(timing);
     }
 
     printLine(L"OnDisconnection: " + hex(host.disconnect()));
