@@ -95,6 +95,8 @@ private:
 
     // The text a getter hands out for `key`: the string table's text, or the key itself.
     std::string text(const std::string& key) const;
+    // The text of a control's `prefix` key; empty for anything that is not a ribbon control.
+    std::string controlText(IDispatch* ribbonControl, const char* prefix) const;
     uint32_t readUserDword(const std::string& name) const noexcept;
     // A check box's stored state, reported to the ribbon and mapped into `option`.
     HRESULT reportPressed(IDispatch* ribbonControl, VARIANT_BOOL* pressed, int32_t& option,
@@ -132,3 +134,5 @@ private:
 // The id of the ribbon control that a callback is called for, as narrow text: empty when `ribbonControl` is
 // null, is not a ribbon control, or cannot tell its id.
 std::string controlIdOf(IDispatch* ribbonControl) noexcept;
+// Whether `ribbonControl` is a ribbon control at all; `id` receives its id as controlIdOf gives it.
+bool isRibbonControl(IDispatch* ribbonControl, std::string& id) noexcept;

@@ -19,32 +19,28 @@ HRESULT handOut(const std::string& text, BSTR* out) noexcept {
     return S_OK;
 }
 
-// The text of a control's `prefix` key; empty for anything that is not a ribbon control.
-std::string controlText(IDispatch* ribbonControl, const char* prefix, const StringTable* strings) {
-    auto control = win::ComPtr<IRibbonControl>::queryFrom(ribbonControl, IID_IRibbonControl);
-    if (!control) return {};
-    const std::string key = prefix + controlIdOf(control.get());
-    return strings ? strings->lookup(key) : key;
-}
-
 }  // namespace
 
 std::string CConnect::text(const std::string& key) const {
     return strings_ ? strings_->lookup(key) : key;
 }
 
+std::string CConnect::controlText(IDispatch* ribbonControl, const char* prefix) const {
+    std::string id;
+    if (!isRibbonControl(ribbonControl, id)) return {};
+    return text(prefix + id);
+}
+
 HRESULT CConnect::GetLabel(IDispatch* ribbonControl, BSTR* label) noexcept {
     if (!label) return E_POINTER;
     *label = nullptr;
-    return comBoundary(
-        [&] { return handOut(controlText(ribbonControl, kLabelPrefix, strings_.get()), label); });
+    return comBoundary([&] { return handOut(controlText(ribbonControl, kLabelPrefix), label); });
 }
 
 HRESULT CConnect::GetSupertip(IDispatch* ribbonControl, BSTR* supertip) noexcept {
     if (!supertip) return E_POINTER;
     *supertip = nullptr;
-    return comBoundary(
-        [&] { return handOut(controlText(ribbonControl, kSupertipPrefix, strings_.get()), supertip); });
+    return comBoundary([&] { return handOut(controlText(ribbonControl, kSupertipPrefix), supertip); });
 }
 
 // The host fills one drop-down at a time: the count first, then the id and label of each item. The item

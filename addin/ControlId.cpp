@@ -2,10 +2,17 @@
 #include "win/AnsiText.h"
 #include "win/UniqueBstr.h"
 
-std::string controlIdOf(IDispatch* ribbonControl) noexcept {
+bool isRibbonControl(IDispatch* ribbonControl, std::string& id) noexcept {
+    id.clear();
     auto control = win::ComPtr<IRibbonControl>::queryFrom(ribbonControl, IID_IRibbonControl);
-    if (!control) return {};
-    win::UniqueBstr id;
-    if (FAILED(control->get_Id(id.receive()))) return {};
-    return win::narrowFromBstr(id.get());
+    if (!control) return false;
+    win::UniqueBstr text;
+    if (SUCCEEDED(control->get_Id(text.receive()))) id = win::narrowFromBstr(text.get());
+    return true;
+}
+
+std::string controlIdOf(IDispatch* ribbonControl) noexcept {
+    std::string id;
+    isRibbonControl(ribbonControl, id);
+    return id;
 }

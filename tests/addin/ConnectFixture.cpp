@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr const char kUserKey[] = "Software\\Corvane\\Toolbar_Office\\";
+// The per-user key lies at the installation key's path under HKEY_CURRENT_USER.
+constexpr const char* kUserKey = fixtures::InstallationFixture::kKeyPath;
 
 // Each call gets a fresh control, as the ribbon's; the add-in must give back every reference it takes.
 class Control {
