@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
-#include <memory>
-
+#include "tests/com/MessageBoxAnswerer.h"
+#include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "win/UniqueLibrary.h"
 
 namespace {
 
@@ -14,19 +14,24 @@ class AddInEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        registration_ = std::make_unique<hostsim::ServerRegistration>(hostsim::addInBesideProgram());
-        ASSERT_TRUE(registration_->ok()) << "could not register the add-in beside the test program";
+        ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK)
+            << "could not register the add-in beside the test program";
     }
     void TearDown() override {
-        registration_.reset();
+        MessageBoxAnswerer yes(IDYES);
+        callAddInExport("DllUnregisterServer");
         ::CoUninitialize();
     }
-
-private:
-    std::unique_ptr<hostsim::ServerRegistration> registration_;
 };
 
 }  // namespace
+
+HRESULT callAddInExport(const char* name) {
+    win::UniqueLibrary library(::LoadLibraryW(hostsim::addInBesideProgram().c_str()));
+    if (!library) return HRESULT_FROM_WIN32(::GetLastError());
+    auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
+    return entry ? entry() : E_UNEXPECTED;
+}
 
 bool installAddInEnvironment() {
     ::testing::AddGlobalTestEnvironment(new AddInEnvironment());

@@ -5,8 +5,13 @@
 #include <string>
 
 // Test programs that meet the add-in through COM run on an apartment thread, with the add-in beside them
-// registered as an installed copy is (class keys and type library) for the length of the program.
+// registered through its own DllRegisterServer for the length of the program (and unregistered at the end,
+// its question answered Yes).
 bool installAddInEnvironment();
+
+// Calls one of the add-in's parameterless exports (DllRegisterServer, DllUnregisterServer) in the DLL beside
+// the test program.
+HRESULT callAddInExport(const char* name);
 
 // The add-in module that COM loaded into this process (null before the first creation).
 HMODULE loadedAddIn();

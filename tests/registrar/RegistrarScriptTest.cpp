@@ -264,7 +264,9 @@ TEST(RegistrarScript, UnregistrationRemovesOnlyWhatHoldsNothingForeign) {
     for (const UnregisterCase& row : cases) {
         MemoryRegistry registry;
         for (const std::string& key : row.before) registry.addKey(key);
-        if (row.registerFirst) ASSERT_EQ(run(registry, row.script, true), kOk) << row.name;
+        if (row.registerFirst) {
+            ASSERT_EQ(run(registry, row.script, true), kOk) << row.name;
+        }
         for (const std::string& key : row.added) registry.addKey(key);
         ASSERT_EQ(run(registry, row.script, false), kOk) << row.name;
         for (const std::string& key : row.present)

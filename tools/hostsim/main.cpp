@@ -1,8 +1,7 @@
 // The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would
 // show.
-//   quillery-hostsim [--register] word|excel|powerpoint
-// --register first makes the add-in beside this program creatable (class keys and type library) and leaves it
-// so.
+//   quillery-hostsim word|excel|powerpoint
+// The add-in must be registered first, as an installer does it: regsvr32 Quillery.dll.
 #include <windows.h>
 #include <objbase.h>
 
@@ -14,7 +13,6 @@
 #include "tools/hostsim/OfficeHost.h"
 #include "tools/hostsim/RibbonControl.h"
 #include "tools/hostsim/RibbonMarkup.h"
-#include "tools/hostsim/ServerRegistration.h"
 #include "win/ComPtr.h"
 
 namespace {
@@ -87,17 +85,6 @@ void showControl(OfficeHost& host, const MarkupControl& control) {
     ribbonControl->Release();
 }
 
-bool registerAddIn() {
-    hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
-    registration.keep();
-    if (!registration.ok()) {
-        printLine(L"could not register the add-in");
-        return false;
-    }
-    printLine(L"registered " + hostsim::addInBesideProgram() + L" (TandrelQuillery.Connect, type library)");
-    return true;
-}
-
 int run(const HostChoice& choice) {
     OfficeHost host;
     HRESULT status = host.create();
@@ -138,31 +125,16 @@ int run(const HostChoice& choice) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    bool registering = false;
     const HostChoice* choice = nullptr;
-    for (int index = 1; index < argc; ++index) {
-        const HostChoice* named = nullptr;
-        for (const HostChoice& host : kHosts) {
-            if (_wcsicmp(argv[index], host.name) == 0) named = &host;
-        }
-        if (named) {
-            choice = named;
-        } else if (std::wcscmp(argv[index], L"--register") == 0) {
-            registering = true;
-        } else {
-            registering = false;
-            choice = nullptr;
-            break;
-        }
+    for (const HostChoice& host : kHosts) {
+        if (argc == 2 && _wcsicmp(argv[1], host.name) == 0) choice = &host;
     }
-    if (!choice && !registering) {
-        printLine(L"usage: quillery-hostsim [--register] [word|excel|powerpoint]");
+    if (!choice) {
+        printLine(L"usage: quillery-hostsim word|excel|powerpoint");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int result = 0;
-    if (registering && !registerAddIn()) result = 2;
-    if (result == 0 && choice) result = run(*choice);
+    const int result = run(*choice);
     ::CoUninitialize();
     return result;
 }
