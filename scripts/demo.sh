@@ -45,9 +45,27 @@ show_settings() {
     run_windows "$BUILD_DIR/bin/settings-report.exe"
 }
 
-# Class keys and type library, as the add-in's registration writes them.
+# As the installer does it: regsvr32 calls the add-in's DllRegisterServer. Then the keys it wrote: the Office
+# add-in keys with LoadBehavior 3 (load at start-up), the class with its server and ProgID, the uninstall entry.
 register_addin() {
-    run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" --register
+    local dll
+    dll=$(winepath -w "$BUILD_DIR/bin/Quillery.dll" 2>/dev/null)
+    wine regsvr32 /s "$dll" && echo "regsvr32 $dll: registered"
+    local key
+    for key in 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' \
+               'HKLM\Software\Microsoft\Office\Excel\Addins\TandrelQuillery.Connect' \
+               'HKLM\Software\Microsoft\Office\PowerPoint\Addins\TandrelQuillery.Connect' \
+               'HKCR\TandrelQuillery.Connect' \
+               'HKCR\CLSID\{@CLSID@}' \
+               'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{@CLSID@}'; do
+        key=${key//@CLSID@/$(connect_class_id)}
+        run_windows reg query "$key" /s | sed '/^$/d'
+    done
+}
+
+# The connection class's id, from the one place the identifiers live.
+connect_class_id() {
+    sed -n 's/^set(CLSID_Connect *"\(.*\)")/\1/p' "$QUILLERY_ROOT/resources/Identifiers.cmake"
 }
 
 # The host simulator creates the add-in through COM as the named host does, connects it, receives its ribbon markup
