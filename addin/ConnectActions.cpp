@@ -2,7 +2,7 @@
 // matching print option.
 #include "addin/Connect.h"
 #include "addin/OptionMaps.h"
-#include "server/ComBoundary.h"
+#include "win/FailurePolicy.h"
 #include "settings/ToolbarSettings.h"
 
 HRESULT CConnect::OnLoad(IDispatch* ribbonUi) noexcept {
@@ -68,12 +68,11 @@ HRESULT CConnect::OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pre
 // printed.
 HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     if (!settings_ || !settings_->hasDefaultPrinter()) return S_FALSE;
-    if (settings_->supportsBlackAndWhite())
-        settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
-    if (settings_->supportsDuplex()) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
-    if (settings_->supportsNUp()) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
-    if (settings_->supportsPrintQuality())
-        settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
+    const DriverCapabilities takes = driver();
+    if (takes.blackAndWhite) settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
+    if (takes.duplex) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
+    if (takes.nUp) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
+    if (takes.printQuality) settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
     return S_FALSE;
 }
 

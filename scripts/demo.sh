@@ -56,7 +56,7 @@ load_in_host() {
     run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$1"
 }
 
-trap stop_wine EXIT
+trap 'stop_wine "$PREFIX"' EXIT
 
 run_step "Packages" install_packages
 run_step "Windows build ($BUILD_DIR)" build_windows

@@ -6,9 +6,11 @@ set -euo pipefail
 cd "$QUILLERY_ROOT"
 seconds="${1:-30}"
 status=0
+ran=0
 shopt -s nullglob
 for fuzzer in build/native/tools/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
+    ran=$((ran + 1))
     name=$(basename "$fuzzer")
     work="build/native/fuzz-work/$name"
     mkdir -p "$work"
@@ -21,4 +23,8 @@ for fuzzer in build/native/tools/fuzz/fuzz_*; do
         grep -E '^Done|#[0-9]+ *DONE' "$work/log" | tail -n 1 || true
     fi
 done
+if [ "$ran" -eq 0 ]; then
+    echo "no fuzzer was built: build the native flavour with -DQUILLERY_FUZZERS=ON (scripts/test.sh does)" >&2
+    exit 1
+fi
 exit $status

@@ -33,12 +33,13 @@ run_ctest build/native || status=1
 echo "== Windows build (MinGW-w64)"
 build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
 echo "== Windows tests under Wine"
-make_wineprefix "$QUILLERY_ROOT/build/windows/wineprefix"
+PREFIX="$QUILLERY_ROOT/build/windows/wineprefix"
+trap 'stop_wine "$PREFIX"' EXIT
+make_wineprefix "$PREFIX"
 make_japanese_locale "$QUILLERY_ROOT/build/windows/locale"
-trap stop_wine EXIT
 start_wine
 run_ctest build/windows || status=1
-stop_wine
+stop_wine "$PREFIX"
 
 echo "== fuzzers (${QUILLERY_FUZZ_SECONDS:-30} s each)"
 if scripts/fuzz.sh "${QUILLERY_FUZZ_SECONDS:-30}"; then

@@ -39,7 +39,7 @@ wine_environment() {
 # for Microsoft Sans Serif, so that dialogs lay out the same on every machine.
 make_wineprefix() {
     local prefix="$1"
-    stop_wine
+    stop_wine "$prefix"
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     wine_environment "$prefix"
@@ -53,18 +53,21 @@ make_wineprefix() {
     wineserver -w
 }
 
-# Keeps the Wine server of the current prefix running for the rest of a run (a process then starts in a fraction
-# of a second) and starts Wine's own services once, detached from our output: a service started by the first
-# program of a run would otherwise inherit that program's output pipe and keep a waiting reader (ctest) open.
+# Keeps the Wine server of the current prefix running between the programs of a run (a process then starts in a
+# fraction of a second) and starts Wine's own services once, detached from our output: a service started by the
+# first program of a run would otherwise inherit that program's output pipe and keep a waiting reader (ctest)
+# open. Should the run be killed before its exit trap stops the server, the server still ends by itself once no
+# program has used it for QUILLERY_WINESERVER_LINGER seconds.
 start_wine() {
-    wineserver -p >/dev/null 2>&1
+    wineserver -p"${QUILLERY_WINESERVER_LINGER:-60}" >/dev/null 2>&1
     wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Stops the Wine server of the current prefix, if one runs.
+# Stops the Wine server of the prefix $1, if one runs there; never that of any other prefix.
 stop_wine() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k >/dev/null 2>&1 || true
+    local prefix="${1:-}"
+    if [ -n "$prefix" ] && [ -d "$prefix" ]; then
+        WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
     fi
 }
 
@@ -77,10 +80,12 @@ make_japanese_locale() {
     localedef -i ja_JP -f UTF-8 "$dir/ja_JP.UTF-8"
 }
 
-# Configures and builds one flavour. $1: build dir, rest: extra cmake arguments.
+# Configures and builds one flavour. $1: build dir, rest: extra cmake arguments. In CI every warning is an error.
 build_flavour() {
-    local dir="$1"
+    local dir="$1" werror=OFF
     shift
-    cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    [ -n "${CI:-}" ] && werror=ON
+    cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUILLERY_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }

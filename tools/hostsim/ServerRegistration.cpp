@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "win/ComPtr.h"
 #include "win/UniqueHkey.h"
@@ -60,7 +61,7 @@ ServerRegistration::ServerRegistration(const std::wstring& dllPath) {
 
 ServerRegistration::~ServerRegistration() {
     if (kept_) return;
-    ::UnRegisterTypeLib(LIBID_TandrelLib, 1, 0, LANG_NEUTRAL, SYS_WIN64);
+    ::UnRegisterTypeLib(LIBID_TandrelLib, kTypeLibraryMajor, kTypeLibraryMinor, LANG_NEUTRAL, SYS_WIN64);
     for (const ClassKeys& entry : kClasses) {
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE,
                          (std::wstring(kClassesRoot) + L"CLSID\\" + braced(*entry.classId)).c_str());
