@@ -5,7 +5,7 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
-                   clang libclang-rt-14-dev locales)
+                   clang libclang-rt-14-dev locales wixl msitools)
 
 # Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
 # to run and fails.
