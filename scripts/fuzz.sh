@@ -18,6 +18,7 @@ for fuzzer in build/native/tools/fuzz/fuzz_*; do
     if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$work/" \
             "$work" "tools/fuzz/corpus/$name" >"$work/log" 2>&1; then
         tail -n 40 "$work/log"
+        echo "FAILED: $name (input kept in $work/)"
         status=1
     else
         grep -E '^Done|#[0-9]+ *DONE' "$work/log" | tail -n 1 || true
