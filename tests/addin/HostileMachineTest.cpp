@@ -34,6 +34,7 @@ struct Machine {
     InstallationFixture::Options installation;
     std::function<void(const InstallationFixture&)> after;
     win::UniqueHandle held;
+    std::function<void()> undo;
 };
 
 struct Row {
@@ -50,6 +51,15 @@ std::string repeated(char c, size_t count) {
 void writeInstallValue(const char* name, DWORD type, const std::string& bytes) {
     fixtures::setValue(HKEY_LOCAL_MACHINE, kInstallKey, name, type, bytes.data(),
                        static_cast<DWORD>(bytes.size()));
+}
+
+void setInstallKeyDacl(ACL* acl) {
+    SECURITY_DESCRIPTOR descriptor;
+    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    win::UniqueHkey key;
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallKey, 0, WRITE_DAC, key.receive());
+    ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &descriptor);
 }
 
 // Every key and value name below `path`, as "ROOT\\key|value" lines, to see what a session added.
@@ -169,6 +179,18 @@ const Row kRows[] = {
      Markup::Empty, Texts::Localised},
     {"no installation key", [](Machine& m) { m.installation.machineKey = false; }, Markup::Empty,
      Texts::Keys},
+    {"installation key that may not be read",
+     [](Machine& m) {
+         m.after = [](auto&) {
+             // A DACL that grants nothing: every open for reading is refused.
+             ACL acl;
+             ::InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
+             setInstallKeyDacl(&acl);
+         };
+         // The owner may always change the DACL: a null one lets the fixture remove the key again.
+         m.undo = [] { setInstallKeyDacl(nullptr); };
+     },
+     Markup::Empty, Texts::Keys},
     {"no per-user key", [](Machine& m) { m.installation.userKey = false; }, Markup::Full, Texts::Localised},
     {"per-user states of the wrong type and size",
      [](Machine& m) {
@@ -260,6 +282,13 @@ TEST_P(HostileMachineTest, TheAddInFallsBackAndWritesNothingOutOfPlace) {
     installation_ = std::make_unique<InstallationFixture>(machine.installation);
     printer_ = std::make_unique<PrinterFixture>(machine.printer);
     if (machine.after) machine.after(*installation_);
+    // Whatever the row did that the fixtures cannot undo is undone at the end, however the test ends.
+    struct Undo {
+        std::function<void()>& undo;
+        ~Undo() {
+            if (undo) undo();
+        }
+    } undo{machine.undo};
     const std::set<std::string> before = machineState();
 
     ASSERT_EQ(S_OK, host_.create());
