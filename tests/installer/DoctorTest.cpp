@@ -163,6 +163,11 @@ const Case kCases[] = {
          installation.contents["XMLWordLarge"] = "";
      },
      leaveIt, "markup.word", "broken: ...word.xml is empty", 1},
+    {"MarkupNotWellFormed",
+     [](InstallationFixture::Options& installation, PrinterFixture::Options&) {
+         installation.contents["XMLPowerPointLarge"] = "<customUI>\n  <ribbon>\n</customUI>\n";
+     },
+     leaveIt, "markup.powerpoint", "broken: ...is not well-formed XML", 1},
     {"StringFileNotUtf8",
      [](InstallationFixture::Options& installation, PrinterFixture::Options&) {
          installation.contents["XMLStrings"] =

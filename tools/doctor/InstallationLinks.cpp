@@ -71,22 +71,43 @@ std::string fileProblem(const std::string& path) {
     return "holds no text";
 }
 
-std::vector<DeclaredControl> controlsIn(const std::string& markup) {
-    std::vector<DeclaredControl> result;
+std::wstring widened(const std::string& text) {
     const int length =
-        ::MultiByteToWideChar(CP_ACP, 0, markup.data(), static_cast<int>(markup.size()), nullptr, 0);
-    if (length <= 0) return result;
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, markup.data(), static_cast<int>(markup.size()), &wide[0], length);
-    for (const hostsim::MarkupControl& control : hostsim::controlsOf(wide)) {
-        DeclaredControl declared;
-        declared.id = win::narrowFromWide(control.id.c_str(), control.id.size());
-        declared.boundLabel = !control.attribute(L"getLabel").empty();
-        declared.boundSupertip = !control.attribute(L"getSupertip").empty();
-        declared.boundItems = !control.attribute(L"getItemLabel").empty();
-        if (!declared.id.empty()) result.push_back(std::move(declared));
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string narrowed(const std::wstring& text) {
+    return win::narrowFromWide(text.c_str(), text.size());
+}
+
+// Reads the markup as the host does; what the host would refuse is the problem, else the declared controls.
+std::string markupProblem(const std::string& markup, std::vector<DeclaredControl>& declared) {
+    const hostsim::MarkupDocument document = hostsim::readMarkup(widened(markup));
+    if (!document.parsed) return "could not be read as XML";
+    if (!document.wellFormed) {
+        // Windows' parser says where; Wine's gives no position.
+        std::string where;
+        if (document.errorLine > 0)
+            where = " at line " + std::to_string(document.errorLine) + ", column " +
+                    std::to_string(document.errorColumn);
+        return "is not well-formed XML" + where + ": " + narrowed(document.error);
     }
-    return result;
+    if (!document.duplicateIds.empty())
+        return "gives the id " + narrowed(document.duplicateIds.front()) + " twice";
+    for (const hostsim::MarkupControl& control : document.controls) {
+        DeclaredControl entry;
+        entry.id = narrowed(control.id);
+        entry.boundLabel = !control.attribute(L"getLabel").empty();
+        entry.boundSupertip = !control.attribute(L"getSupertip").empty();
+        entry.boundItems = !control.attribute(L"getItemLabel").empty();
+        if (!entry.id.empty()) declared.push_back(std::move(entry));
+    }
+    if (declared.empty()) return "declares no ribbon controls";
+    return {};
 }
 
 // The keys every string file must hold, besides those the markup's controls ask for.
@@ -150,8 +171,7 @@ void checkMarkup(Chain& chain) {
         if (problem.empty()) {
             std::string text;
             Utf8TextFile().readFile(document.path, text);
-            controls = controlsIn(text);
-            if (controls.empty()) problem = "declares no ribbon controls";
+            problem = markupProblem(text, controls);
         }
         if (!problem.empty()) {
             const std::string where = document.path.empty() ? std::string() : document.path + " ";
