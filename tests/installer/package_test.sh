@@ -46,7 +46,10 @@ snapshot() {
     local index=0 key
     for key in "${keys[@]}"; do
         if wine reg export "$key" "$work/key.reg" /y >/dev/null 2>&1; then
-            iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r'
+            # Windows Installer makes its own empty bookkeeping keys on its first run in a fresh prefix (Windows
+            # has them from the start); a product left registered there would still show with its values.
+            iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r' |
+                awk 'BEGIN { RS = ""; ORS = "\n\n" } !/^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer[^\n]*\]$/'
         else
             echo "absent: $key"
         fi
