@@ -1,9 +1,13 @@
 // What happens when the user operates the group: a choice or a toggle is stored for the user and changes the
 // matching print option.
+#include "about/AboutDialog.h"
+#include "about/AboutDialogRTL.h"
 #include "addin/Connect.h"
 #include "addin/OptionMaps.h"
 #include "win/FailurePolicy.h"
 #include "settings/ToolbarSettings.h"
+
+#include <memory>
 
 HRESULT CConnect::OnLoad(IDispatch* ribbonUi) noexcept {
     // Kept for the object's life; the add-in never asks the ribbon to refresh, so after an action the ribbon
@@ -76,7 +80,15 @@ HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     return S_FALSE;
 }
 
-// The About box arrives with the dialogs; until then the launcher shows nothing.
+// The About box in the language's direction, modal over whatever window of the host is active. How it ended
+// tells the host nothing, and a box that cannot be shown is not the host's concern either: always S_OK.
 HRESULT CConnect::OnDialogboxLauncher(IDispatch*) noexcept {
+    // A box whose object cannot even be made shows nothing.
+    std::unique_ptr<AboutBox> box;
+    if (rightToLeft_)
+        box = makeOrNull<AboutDialogRTL>(strings_.get());
+    else
+        box = makeOrNull<AboutDialog>(strings_.get());
+    if (box) box->doModal(::GetActiveWindow());
     return S_OK;
 }

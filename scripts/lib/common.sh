@@ -6,6 +6,8 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
                    clang libclang-rt-14-dev locales wixl msitools)
+# What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick.
+QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick)
 
 # Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
 # to run and fails.
@@ -74,10 +76,15 @@ stop_wine() {
 # Generates the Japanese locale that gives a Wine process code page 932, into $1/ja_JP.UTF-8 (kept if present).
 # A test process runs in it with LOCPATH=$1 LC_ALL=ja_JP.UTF-8.
 make_japanese_locale() {
-    local dir="$1"
-    [ -f "$dir/ja_JP.UTF-8/LC_CTYPE" ] && return 0
+    make_locale "$1" ja_JP
+}
+
+# Generates the UTF-8 locale $2 (such as ar_EG, code page 1256 in Wine) into $1/$2.UTF-8 (kept if present).
+make_locale() {
+    local dir="$1" name="$2"
+    [ -f "$dir/$name.UTF-8/LC_CTYPE" ] && return 0
     mkdir -p "$dir"
-    localedef -i ja_JP -f UTF-8 "$dir/ja_JP.UTF-8"
+    localedef -i "$name" -f UTF-8 "$dir/$name.UTF-8"
 }
 
 # Configures and builds one flavour. $1: build dir, rest: extra cmake arguments. In CI every warning is an error.

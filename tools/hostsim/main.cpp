@@ -1,8 +1,10 @@
 // The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would
 // show.
-//   quillery-hostsim [--register] word|excel|powerpoint
+//   quillery-hostsim [--register] [--about <file>] word|excel|powerpoint
 // --register first makes the add-in beside this program creatable (class keys and type library) and leaves it
-// so.
+// so. --about presses the group's About button instead of showing the ribbon: the host's window is active,
+// the simulator says where the box opened and presses its OK button once <file> exists (the demo takes its
+// screenshot in between).
 #include <windows.h>
 #include <objbase.h>
 
@@ -39,6 +41,7 @@ void printLine(const std::wstring& text) {
     std::string narrow(size > 0 ? size - 1 : 0, '\0');
     if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
     std::printf("%s\n", narrow.c_str());
+    std::fflush(stdout);
 }
 
 std::wstring hex(HRESULT status) {
@@ -98,7 +101,69 @@ bool registerAddIn() {
     return true;
 }
 
-int run(const HostChoice& choice) {
+// The About box's watch: a thread timer in the box's modal loop.
+struct AboutWatch {
+    std::wstring closeSignal;
+    HWND box = nullptr;
+    bool pressed = false;
+    int ticks = 0;
+};
+AboutWatch* aboutWatch = nullptr;
+constexpr int kAboutTicks = 600;  // of 100 ms: OK is pressed after a minute whatever happens
+
+void CALLBACK watchAbout(HWND, UINT, UINT_PTR, DWORD) {
+    AboutWatch& watch = *aboutWatch;
+    HWND box = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            ::GetClassNameW(window, name, 16);
+            if (std::wcscmp(name, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    if (!box || watch.pressed) return;
+    if (!watch.box) {
+        watch.box = box;
+        wchar_t title[256] = {};
+        ::GetWindowTextW(box, title, 256);
+        RECT place{};
+        ::GetWindowRect(box, &place);
+        wchar_t line[400];
+        std::swprintf(line, 400, L"About box open: \"%ls\" at %ld,%ld size %ldx%ld", title, place.left,
+                      place.top, place.right - place.left, place.bottom - place.top);
+        printLine(line);
+    }
+    if (::GetFileAttributesW(watch.closeSignal.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        ++watch.ticks > kAboutTicks) {
+        watch.pressed = true;
+        printLine(L"pressing OK");
+        ::SendMessageW(::FindWindowExW(box, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
+    }
+}
+
+// Presses the About button over an active host window and waits for the box to close.
+void showAbout(OfficeHost& host, const std::wstring& closeSignal) {
+    const HWND hostWindow =
+        ::CreateWindowExW(0, L"Static", L"Office host (simulated)", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                          480, 320, nullptr, nullptr, nullptr, nullptr);
+    ::SetActiveWindow(hostWindow);
+    AboutWatch watch{closeSignal};
+    aboutWatch = &watch;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &watchAbout);
+    auto* button = new hostsim::RibbonControl(L"ButtonAboutWordID");
+    const HRESULT status = host.action(L"OnDialogboxLauncher", button);
+    button->Release();
+    ::KillTimer(nullptr, timer);
+    aboutWatch = nullptr;
+    printLine(L"OnDialogboxLauncher: " + hex(status) +
+              (watch.box ? L", the box closed" : L", no box was shown"));
+    ::DestroyWindow(hostWindow);
+}
+
+int run(const HostChoice& choice, const wchar_t* aboutSignal) {
     OfficeHost host;
     HRESULT status = host.create();
     if (FAILED(status)) {
@@ -109,6 +174,15 @@ int run(const HostChoice& choice) {
     auto* addInObject = new hostsim::AutomationObject();
     status = host.connect(application, addInObject);
     printLine(L"OnConnection: " + hex(status));
+
+    if (aboutSignal) {
+        showAbout(host, aboutSignal);
+        host.disconnect();
+        host.release();
+        application->Release();
+        addInObject->Release();
+        return 0;
+    }
 
     std::wstring markup;
     bool received = false;
@@ -139,6 +213,7 @@ int run(const HostChoice& choice) {
 
 int wmain(int argc, wchar_t** argv) {
     bool registering = false;
+    const wchar_t* aboutSignal = nullptr;
     const HostChoice* choice = nullptr;
     for (int index = 1; index < argc; ++index) {
         const HostChoice* named = nullptr;
@@ -149,6 +224,8 @@ int wmain(int argc, wchar_t** argv) {
             choice = named;
         } else if (std::wcscmp(argv[index], L"--register") == 0) {
             registering = true;
+        } else if (std::wcscmp(argv[index], L"--about") == 0 && index + 1 < argc) {
+            aboutSignal = argv[++index];
         } else {
             registering = false;
             choice = nullptr;
@@ -156,13 +233,13 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (!choice && !registering) {
-        printLine(L"usage: quillery-hostsim [--register] [word|excel|powerpoint]");
+        printLine(L"usage: quillery-hostsim [--register] [--about <file>] [word|excel|powerpoint]");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int result = 0;
     if (registering && !registerAddIn()) result = 2;
-    if (result == 0 && choice) result = run(*choice);
+    if (result == 0 && choice) result = run(*choice, aboutSignal);
     ::CoUninitialize();
     return result;
 }
