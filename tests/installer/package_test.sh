@@ -102,6 +102,9 @@ check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
 check "the doctor finds a healthy installation" ribbon_shows
 word=$(wine "$tools/quillery-hostsim.exe" word 2>&1 | tr -d '\r')
 grep -q 'label "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
+touch "$work/close-about"
+about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
+grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
 grep -q "Version.*1.41.0.0" < <(wine reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
     fail "the installation key has no Version"
 
