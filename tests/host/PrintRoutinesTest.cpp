@@ -47,7 +47,9 @@ Calls operator+(Calls first, const Calls& second) {
 // adapter lets go.
 class Printing {
 public:
-    explicit Printing(Host host) : office(host), host_(host) { adapter.attach(office.application(), nullptr); }
+    explicit Printing(Host host) : office(host), host_(host) {
+        adapter.attach(office.application(), nullptr);
+    }
     ~Printing() {
         adapter.detach();
         EXPECT_TRUE(office.heldObjects().empty()) << "still held:" << joined(office.heldObjects());
@@ -78,7 +80,8 @@ std::unique_ptr<Printing> printing(Host host) {
 TEST(WordPrint, ZoomsThePagesPerSheetOntoColumnsAndRows) {
     const struct {
         int32_t pages, columns, rows;
-    } rows[] = {{1, 1, 1}, {2, 2, 1}, {4, 2, 2}, {8, 4, 2}, {3, 1, 1}, {6, 1, 1}, {16, 1, 1}, {0, 1, 1}, {-1, 1, 1}};
+    } rows[] = {{1, 1, 1}, {2, 2, 1},  {4, 2, 2}, {8, 4, 2}, {3, 1, 1},
+                {6, 1, 1}, {16, 1, 1}, {0, 1, 1}, {-1, 1, 1}};
     for (const auto& row : rows) {
         auto word = printing(Host::Word);
         EXPECT_TRUE(word->print(false, row.pages));
@@ -108,9 +111,8 @@ TEST(ExcelPrint, ReadsTheWholePageSetupBeforeChangingItAndPutsItBackInTheSameOrd
         EXPECT_TRUE(excel->print(row.blackAndWhite, row.fitToPage));
         const Calls expected =
             Calls{L"Application.ActiveSheet"} + reads + row.changes + Calls{kSheetPrintOut} + restore;
-        EXPECT_EQ(expected, excel->office.calls())
-            << "black and white " << row.blackAndWhite << ", fit " << row.fitToPage << ":"
-            << joined(excel->office.calls());
+        EXPECT_EQ(expected, excel->office.calls()) << "black and white " << row.blackAndWhite << ", fit "
+                                                   << row.fitToPage << ":" << joined(excel->office.calls());
         EXPECT_EQ(before, excel->office.settings());
     }
 }
@@ -141,8 +143,8 @@ TEST(PowerPointPrint, PrintsEverySlideWithTheChosenOptionsAndPutsThemBack) {
         {"notes pages", false, 1, nullptr, start + reads + changes(1, 5) + printOut(3) + changes(3, 4)},
         {"outline in black and white", true, 2, nullptr,
          start + reads + changes(2, 6) + printOut(3) + changes(3, 4)},
-        {"no print options: printed, nothing changed", true, 1, [](OfficeDouble& office) { office.noPrintOptions(); },
-         start + printOut(3)},
+        {"no print options: printed, nothing changed", true, 1,
+         [](OfficeDouble& office) { office.noPrintOptions(); }, start + printOut(3)},
         {"no slides: From 0 To 0", false, 0, [](OfficeDouble& office) { office.slides(0); },
          start + reads + changes(1, 1) + printOut(0) + changes(3, 4)},
         {"an unreadable colour type goes back as 1", true, 0,
@@ -153,7 +155,8 @@ TEST(PowerPointPrint, PrintsEverySlideWithTheChosenOptionsAndPutsThemBack) {
         auto powerPoint = printing(Host::PowerPoint);
         if (row.setUp) row.setUp(powerPoint->office);
         EXPECT_TRUE(powerPoint->print(row.blackAndWhite, row.layout)) << row.what;
-        EXPECT_EQ(row.expected, powerPoint->office.calls()) << row.what << ":" << joined(powerPoint->office.calls());
+        EXPECT_EQ(row.expected, powerPoint->office.calls())
+            << row.what << ":" << joined(powerPoint->office.calls());
     }
 }
 
@@ -172,7 +175,9 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
         {"Word: a failing PrintOut", Host::Word,
          [](Printing& p) { p.office.answerMember(L"Application.PrintOut", Verb::Call, E_FAIL); }, false, 1},
         {"Word: IDispatch given with S_FALSE", Host::Word,
-         [](Printing& p) { p.office.answer(L"Application", IID_IDispatch, OfficeDouble::Answer::OtherStatus); },
+         [](Printing& p) {
+             p.office.answer(L"Application", IID_IDispatch, OfficeDouble::Answer::OtherStatus);
+         },
          false, 0},
         {"Word: after detach", Host::Word, [](Printing& p) { p.adapter.detach(); }, false, 0},
         {"Excel: PrintOut answering S_FALSE has not printed", Host::Excel,
@@ -189,7 +194,8 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
          false, 0},
         {"Excel: _Application with S_OK and no object", Host::Excel,
          [](Printing& p) {
-             p.office.answer(L"Application", office::kExcelApplication, OfficeDouble::Answer::OkWithoutObject);
+             p.office.answer(L"Application", office::kExcelApplication,
+                             OfficeDouble::Answer::OkWithoutObject);
          },
          false, 0},
         {"Excel: a chart sheet", Host::Excel,
@@ -199,10 +205,12 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
         {"PowerPoint: PrintOut answering S_FALSE has not printed", Host::PowerPoint,
          [](Printing& p) { p.office.answerMember(L"Presentation.PrintOut", Verb::Call, S_FALSE); }, false, 1},
         {"PowerPoint: IDispatch given with S_FALSE", Host::PowerPoint,
-         [](Printing& p) { p.office.answer(L"Application", IID_IDispatch, OfficeDouble::Answer::OtherStatus); },
+         [](Printing& p) {
+             p.office.answer(L"Application", IID_IDispatch, OfficeDouble::Answer::OtherStatus);
+         },
          false, 0},
-        {"PowerPoint: no presentation", Host::PowerPoint, [](Printing& p) { p.office.noPresentation(); }, false,
-         0},
+        {"PowerPoint: no presentation", Host::PowerPoint, [](Printing& p) { p.office.noPresentation(); },
+         false, 0},
         {"PowerPoint: slides that are no collection", Host::PowerPoint,
          [](Printing& p) {
              p.office.answer(L"Slides", office::kPowerPointCollection, OfficeDouble::Answer::Refuse);
@@ -215,7 +223,8 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
         row.setUp(*subject);
         EXPECT_EQ(row.printed, subject->print(true, 1)) << row.what;
         size_t printOuts = 0;
-        for (const std::wstring& call : subject->office.calls()) printOuts += call.find(L".PrintOut(") != std::wstring::npos;
+        for (const std::wstring& call : subject->office.calls())
+            printOuts += call.find(L".PrintOut(") != std::wstring::npos;
         EXPECT_EQ(row.printOuts, printOuts) << row.what << ":" << joined(subject->office.calls());
         EXPECT_EQ(before, subject->office.settings()) << row.what;
         if (row.host == Host::Excel && row.printOuts == 0) {
@@ -250,7 +259,8 @@ TEST(PrintFailure, TheUsersSettingsComeBackWhateverCallFails) {
             const Calls before = subject->office.settings();
             subject->office.answerCall(failing, E_FAIL);
             const bool statusIgnored = call.rfind(L"PrintOptions.", 0) == 0;
-            EXPECT_EQ(failing > printOut || statusIgnored, subject->print(scenario.blackAndWhite, scenario.option))
+            EXPECT_EQ(failing > printOut || statusIgnored,
+                      subject->print(scenario.blackAndWhite, scenario.option))
                 << "failing " << call;
 
             const Calls after = subject->office.settings();

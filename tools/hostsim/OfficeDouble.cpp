@@ -223,7 +223,8 @@ OfficeDouble::OfficeDouble(Host host) : state_(std::make_shared<State>()) {
     State& state = *state_;
     auto add = [&state](const wchar_t* name, std::vector<IID> interfaces, std::vector<Member> members,
                         bool byName = true) {
-        state.objects.push_back(new HostObject(state, name, std::move(interfaces), std::move(members), byName));
+        state.objects.push_back(
+            new HostObject(state, name, std::move(interfaces), std::move(members), byName));
         return state.objects.back();
     };
     auto set = [this](const wchar_t* name, VARIANT value) { setSetting(name, value); };
@@ -328,7 +329,8 @@ void OfficeDouble::setSetting(const std::wstring& name, const VARIANT& value) {
 
 std::vector<std::wstring> OfficeDouble::settings() const {
     std::vector<std::wstring> all;
-    for (const auto& entry : state_->settings) all.push_back(entry.first + L": " + describeValue(entry.second.get()));
+    for (const auto& entry : state_->settings)
+        all.push_back(entry.first + L": " + describeValue(entry.second.get()));
     return all;
 }
 

@@ -28,10 +28,10 @@ public:
     enum class Verb { Get, Put, Call };
     // How an object answers QueryInterface for one interface.
     enum class Answer {
-        Give,            // S_OK and the object
-        Refuse,          // E_NOINTERFACE and null
-        OkWithoutObject, // S_OK and null
-        OtherStatus,     // S_FALSE and the object
+        Give,             // S_OK and the object
+        Refuse,           // E_NOINTERFACE and null
+        OkWithoutObject,  // S_OK and null
+        OtherStatus,      // S_FALSE and the object
     };
     enum class Sheet { Worksheet, Chart, None };
 
@@ -46,8 +46,8 @@ public:
     void answer(const std::wstring& object, REFIID iid, Answer answer);
     // Makes the call with this index in the record (from 0) answer `status` instead of acting.
     void answerCall(size_t index, HRESULT status);
-    // Makes every call of `member` ("Worksheet.PrintOut") with this verb answer `status`. A failure status acts
-    // as nothing; a success status acts and is answered instead of S_OK.
+    // Makes every call of `member` ("Worksheet.PrintOut") with this verb answer `status`. A failure status
+    // acts as nothing; a success status acts and is answered instead of S_OK.
     void answerMember(const std::wstring& member, Verb verb, HRESULT status);
 
     // Excel: what the active sheet is.
@@ -57,7 +57,8 @@ public:
     void noPrintOptions();
     void slides(LONG count);
 
-    // A setting of the document ("PageSetup.Zoom", "PrintOptions.OutputType") as text, and the one to start with.
+    // A setting of the document ("PageSetup.Zoom", "PrintOptions.OutputType") as text, and the one to start
+    // with.
     std::wstring setting(const std::wstring& name) const;
     void setSetting(const std::wstring& name, const VARIANT& value);
     // Every setting as "name: value", in name order.
