@@ -4,6 +4,7 @@
 #include "about/AboutDialogRTL.h"
 #include "addin/Connect.h"
 #include "addin/OptionMaps.h"
+#include "host/HostApplication.h"
 #include "win/FailurePolicy.h"
 #include "settings/ToolbarSettings.h"
 
@@ -68,8 +69,8 @@ HRESULT CConnect::OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pre
 }
 
 // The driver reads these one-shot values when it renders the next job; each goes only to a driver that takes
-// it. Printing through the host arrives with the print routines: until then Print reports that nothing was
-// printed.
+// it. Then the host prints, applying itself only what the driver cannot: each option reaches the page by
+// exactly one road.
 HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     if (!settings_ || !settings_->hasDefaultPrinter()) return S_FALSE;
     const DriverCapabilities takes = driver();
@@ -77,7 +78,26 @@ HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     if (takes.duplex) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
     if (takes.nUp) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
     if (takes.printQuality) settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
-    return S_FALSE;
+
+    if (!host_) return S_FALSE;
+    // Black and white through the host only when the driver cannot; Word gets no black-and-white request.
+    const bool hostBlackAndWhite = !takes.blackAndWhite && blackAndWhite_ == 2;
+    bool printed = false;
+    switch (host_->kind()) {
+        case HostKind::Word:
+            // A driver that does N-up puts the pages together itself: Word then prints one page per sheet.
+            printed = host_->printWord(takes.nUp ? 1 : pagesPerSheet_);
+            break;
+        case HostKind::Excel:
+            printed = host_->printExcel(hostBlackAndWhite, fitToPage_ == 1);
+            break;
+        case HostKind::PowerPoint:
+            printed = host_->printPowerPoint(hostBlackAndWhite, layout_);
+            break;
+        default:
+            break;
+    }
+    return printed ? S_OK : S_FALSE;
 }
 
 // The About box in the language's direction, modal over whatever window of the host is active. How it ended

@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "host/DispatchAutomation.h"
+#include "host/PrintRoutines.h"
+
 namespace {
 
 struct RibbonHost {
@@ -49,4 +52,22 @@ HostKind HostApplication::detectKind(const wchar_t* ribbonId) noexcept {
         }
     }
     return kind_;
+}
+
+bool HostApplication::printWord(int32_t pagesPerSheet) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printWord(automation, pagesPerSheet);
+}
+
+bool HostApplication::printExcel(bool blackAndWhite, bool fitToPage) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printExcel(automation, blackAndWhite, fitToPage);
+}
+
+bool HostApplication::printPowerPoint(bool blackAndWhite, int32_t layout) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printPowerPoint(automation, blackAndWhite, layout);
 }

@@ -52,9 +52,11 @@ register_addin() {
 }
 
 # The host simulator creates the add-in through COM as the named host does, connects it, receives its ribbon markup
-# and asks every control for its label, visibility and state by name.
+# and asks every control for its label, visibility and state by name; then it operates the controls named after
+# the host (ControlID=item index, or on/off) and presses Print, and shows the driver's one-shot values and every
+# call the add-in made on the host's objects.
 load_in_host() {
-    run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$1"
+    run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$@"
 }
 
 # The group's About button pressed on a virtual X screen, once in English and once in Arabic (right to left):
@@ -83,5 +85,10 @@ run_step "Wine prefix" make_prefix
 run_step "Installing the product and the maker's default printer" install_fixtures
 run_step "What the add-in's settings see" show_settings
 run_step "Registering the add-in" register_addin
-run_step "Word loads the add-in" load_in_host word
+run_step "Word loads the add-in; the user prints 4 pages per sheet, two-sided, in draft quality" \
+    load_in_host word DropDownNUpWordID=3 CheckBoxDuplexWordID=on DropDownPrintQualityWordID=1 print
+run_step "Excel: the user prints in black and white, fitted to the page width" \
+    load_in_host excel CheckBoxBlackAndWhiteExcelID=on CheckBoxFitToPageExcelID=on print
+run_step "PowerPoint: the user prints notes pages in high quality" \
+    load_in_host powerpoint DropDownLayoutPowerPointID=1 DropDownPrintQualityPowerPointID=2 print
 run_step "The About box, left to right and right to left" show_about_boxes

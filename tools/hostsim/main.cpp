@@ -1,6 +1,7 @@
 // The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would
-// show.
-//   quillery-hostsim [--register] [--about <file>] word|excel|powerpoint
+// show; then, like a user, chooses items and toggles boxes and presses Print, and shows what the driver's key
+// holds and what the host was asked to do.
+//   quillery-hostsim [--register] [--about <file>] word|excel|powerpoint [ControlID=index|on|off ...] [print]
 // --register first makes the add-in beside this program creatable (class keys and type library) and leaves it
 // so. --about presses the group's About button instead of showing the ribbon: the host's window is active,
 // the simulator says where the box opened and presses its OK button once <file> exists (the demo takes its
@@ -9,10 +10,14 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
+#include "settings/ToolbarSettings.h"
 #include "tools/hostsim/AutomationObject.h"
+#include "tools/hostsim/OfficeDouble.h"
 #include "tools/hostsim/OfficeHost.h"
 #include "tools/hostsim/RibbonControl.h"
 #include "tools/hostsim/RibbonMarkup.h"
@@ -27,12 +32,13 @@ using hostsim::OfficeHost;
 struct HostChoice {
     const wchar_t* name;
     const wchar_t* ribbonId;
+    hostsim::OfficeDouble::Host host;
 };
 
 const HostChoice kHosts[] = {
-    {L"word", OfficeHost::kWordRibbon},
-    {L"excel", OfficeHost::kExcelRibbon},
-    {L"powerpoint", OfficeHost::kPowerPointRibbon},
+    {L"word", OfficeHost::kWordRibbon, hostsim::OfficeDouble::Host::Word},
+    {L"excel", OfficeHost::kExcelRibbon, hostsim::OfficeDouble::Host::Excel},
+    {L"powerpoint", OfficeHost::kPowerPointRibbon, hostsim::OfficeDouble::Host::PowerPoint},
 };
 
 void printLine(const std::wstring& text) {
@@ -88,6 +94,72 @@ void showControl(OfficeHost& host, const MarkupControl& control) {
         }
     }
     ribbonControl->Release();
+}
+
+const MarkupControl* controlNamed(const std::vector<MarkupControl>& controls, const std::wstring& id) {
+    for (const MarkupControl& control : controls) {
+        if (control.id == id) return &control;
+    }
+    return nullptr;
+}
+
+// One user action: "ControlID=2" chooses the third item of a drop-down, "ControlID=on" (or off) toggles a
+// check box, "print" presses the group's Print button. Each goes to the callback the markup binds.
+void operate(OfficeHost& host, const std::vector<MarkupControl>& controls, const std::wstring& action) {
+    const size_t equals = action.find(L'=');
+    const std::wstring id = equals == std::wstring::npos ? action : action.substr(0, equals);
+    const std::wstring value = equals == std::wstring::npos ? L"" : action.substr(equals + 1);
+    const MarkupControl* control = nullptr;
+    if (id == L"print") {
+        for (const MarkupControl& candidate : controls) {
+            if (candidate.attribute(L"onAction") == L"OnPrintClicked") control = &candidate;
+        }
+    } else {
+        control = controlNamed(controls, id);
+    }
+    if (!control) {
+        printLine(L"  " + action + L": no such control in the markup");
+        return;
+    }
+    const std::wstring callback = control->attribute(L"onAction");
+    auto* ribbonControl = new hostsim::RibbonControl(control->id);
+    HRESULT status;
+    std::wstring shown;
+    if (control->kind == L"dropDown") {
+        const LONG index = std::wcstol(value.c_str(), nullptr, 10);
+        // The ribbon's item ids are the control's id and the item's index.
+        const std::wstring itemId = control->id + std::to_wstring(index);
+        status = host.selectItem(callback.c_str(), ribbonControl, itemId.c_str(), index);
+        shown = L"item " + std::to_wstring(index) + L" (" + itemId + L")";
+    } else if (control->kind == L"checkBox") {
+        const bool on = value != L"off";
+        status = host.toggle(callback.c_str(), ribbonControl, on ? VARIANT_TRUE : VARIANT_FALSE);
+        shown = on ? L"on" : L"off";
+    } else {
+        status = host.action(callback.c_str(), ribbonControl);
+        shown = L"pressed";
+    }
+    printLine(L"  " + control->id + L": " + shown + L"  " + callback + L" " + hex(status));
+    ribbonControl->Release();
+}
+
+// The one-shot values in the default printer's driver key, as the driver will find them.
+void showDriverKey() {
+    const ToolbarSettings settings;
+    const std::string key = settings.printerSettingsKeyPath();
+    if (key.empty()) {
+        printLine(L"  the default printer has no driver settings key");
+        return;
+    }
+    printLine(L"  HKLM\\" + std::wstring(key.begin(), key.end()));
+    for (const char* name : {"OnceBlackAndWhite", "OnceDuplex", "OnceNUp", "OncePrintQuality"}) {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        const bool present = ::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr,
+                                            &value, &size) == ERROR_SUCCESS;
+        printLine(L"    " + std::wstring(name, name + std::strlen(name)) + L" = " +
+                  (present ? std::to_wstring(value) : L"(absent)"));
+    }
 }
 
 bool registerAddIn() {
@@ -163,23 +235,22 @@ void showAbout(OfficeHost& host, const std::wstring& closeSignal) {
     ::DestroyWindow(hostWindow);
 }
 
-int run(const HostChoice& choice, const wchar_t* aboutSignal) {
+int run(const HostChoice& choice, const wchar_t* aboutSignal, const std::vector<std::wstring>& actions) {
     OfficeHost host;
     HRESULT status = host.create();
     if (FAILED(status)) {
         printLine(L"could not create TandrelQuillery.Connect: " + hex(status));
         return 1;
     }
-    auto* application = new hostsim::AutomationObject();
+    hostsim::OfficeDouble office(choice.host);
     auto* addInObject = new hostsim::AutomationObject();
-    status = host.connect(application, addInObject);
+    status = host.connect(office.application(), addInObject);
     printLine(L"OnConnection: " + hex(status));
 
     if (aboutSignal) {
         showAbout(host, aboutSignal);
         host.disconnect();
         host.release();
-        application->Release();
         addInObject->Release();
         return 0;
     }
@@ -201,10 +272,23 @@ int run(const HostChoice& choice, const wchar_t* aboutSignal) {
                       host.callCount(), micros, host.callCount() ? micros / host.callCount() : 0.0);
         printLine(timing);
     }
+    if (!actions.empty()) {
+        printLine(L"---- the user ----");
+        const std::vector<MarkupControl> controls =
+            received ? hostsim::controlsOf(markup) : std::vector<MarkupControl>();
+        for (const std::wstring& action : actions) operate(host, controls, action);
+        printLine(L"---- the driver's one-shot values ----");
+        showDriverKey();
+        printLine(L"---- what the host was asked ----");
+        for (const std::wstring& call : office.calls()) printLine(L"  " + call);
+        if (!office.settings().empty()) {
+            printLine(L"---- the document's settings afterwards ----");
+            for (const std::wstring& setting : office.settings()) printLine(L"  " + setting);
+        }
+    }
 
     printLine(L"OnDisconnection: " + hex(host.disconnect()));
     host.release();
-    application->Release();
     addInObject->Release();
     return 0;
 }
@@ -215,7 +299,12 @@ int wmain(int argc, wchar_t** argv) {
     bool registering = false;
     const wchar_t* aboutSignal = nullptr;
     const HostChoice* choice = nullptr;
+    std::vector<std::wstring> actions;
     for (int index = 1; index < argc; ++index) {
+        if (choice && (std::wcschr(argv[index], L'=') || std::wcscmp(argv[index], L"print") == 0)) {
+            actions.push_back(argv[index]);
+            continue;
+        }
         const HostChoice* named = nullptr;
         for (const HostChoice& host : kHosts) {
             if (_wcsicmp(argv[index], host.name) == 0) named = &host;
@@ -233,13 +322,15 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (!choice && !registering) {
-        printLine(L"usage: quillery-hostsim [--register] [--about <file>] [word|excel|powerpoint]");
+        printLine(
+            L"usage: quillery-hostsim [--register] [--about <file>] [word|excel|powerpoint "
+            L"[ControlID=index|on|off ...] [print]]");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int result = 0;
     if (registering && !registerAddIn()) result = 2;
-    if (result == 0 && choice) result = run(*choice, aboutSignal);
+    if (result == 0 && choice) result = run(*choice, aboutSignal, actions);
     ::CoUninitialize();
     return result;
 }
