@@ -7,7 +7,7 @@
 #include "addin/TextDirection.h"
 #include "host/HostApplication.h"
 #include "server/AddInModule.h"
-#include "server/ComBoundary.h"
+#include "win/FailurePolicy.h"
 #include "server/InterfaceTable.h"
 #include "settings/ToolbarSettings.h"
 #include "text/AnsiCodePage.h"
@@ -17,20 +17,16 @@
 
 CComTypeInfoHolder connectExtensibilityTypeInfo(&IID__IDTExtensibility2, &LIBID_AddInDesignerObjects, 1, 0);
 CComTypeInfoHolder connectRibbonExtensibilityTypeInfo(&IID_IRibbonExtensibility, &LIBID_Office, 2, 4);
-CComTypeInfoHolder connectCallbacksTypeInfo(&IID_ISimpleATLAddIn, &LIBID_TandrelLib, 1, 0);
 
 namespace {
 
 constexpr const char kLangKey[] = "Lang";
 
-// Builds a collaborator; one that cannot be built stays absent and the connection goes on without it.
-template <typename T, typename... Args>
-std::unique_ptr<T> tryMake(Args&... args) noexcept {
-    try {
-        return std::make_unique<T>(args...);
-    } catch (...) {
-        return nullptr;
-    }
+// The six markup files the installer named.
+RibbonXmlPaths ribbonXmlPathsOf(const ToolbarSettings& settings) {
+    return {settings.wordLargeXmlPath(),       settings.wordLargeGenericXmlPath(),
+            settings.excelLargeXmlPath(),      settings.excelLargeGenericXmlPath(),
+            settings.powerPointLargeXmlPath(), settings.powerPointLargeGenericXmlPath()};
 }
 
 }  // namespace
@@ -47,13 +43,7 @@ HRESULT CConnect::createInstance(IUnknown* outer, REFIID iid, void** object) noe
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    CConnect* connect = new (std::nothrow) CConnect();
-    if (!connect) return E_OUTOFMEMORY;
-    // Held at one reference while the interface is looked up, so that a refused lookup destroys the object.
-    connect->AddRef();
-    const HRESULT result = connect->QueryInterface(iid, object);
-    connect->Release();
-    return result;
+    return handOutNew(new (std::nothrow) CConnect(), iid, object);
 }
 
 HRESULT CConnect::QueryInterface(REFIID iid, void** object) noexcept {
@@ -79,22 +69,32 @@ ULONG CConnect::Release() noexcept {
 
 HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatch* addInInstance,
                                SAFEARRAY**) noexcept {
-    settings_ = tryMake<ToolbarSettings>();
+    // A collaborator that cannot be built stays absent and the connection goes on without it.
+    settings_ = makeOrNull<ToolbarSettings>();
     if (settings_) {
-        ribbonXml_ = tryMake<RibbonXmlSet>(*settings_);
-        strings_ = tryMake<StringTable>(*settings_);
-        host_ = tryMake<HostApplication>();
-        if (strings_) {
-            try {
-                if (isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance()))
-                    rightToLeft_ = true;
-            } catch (...) {
-                // Without the language the About box stays left to right.
-            }
-        }
+        ribbonXml_ = orFallback(std::unique_ptr<RibbonXmlSet>(), [this] {
+            auto set = std::make_unique<RibbonXmlSet>();
+            set->load(ribbonXmlPathsOf(*settings_));
+            return set;
+        });
+        strings_ = orFallback(std::unique_ptr<StringTable>(), [this] {
+            auto table = std::make_unique<StringTable>(AnsiCodePage::instance());
+            table->load(settings_->stringsFilePath());
+            return table;
+        });
+        host_ = makeOrNull<HostApplication>();
+        // Without the language the About box stays left to right.
+        if (strings_ && orFallback(false, [this] {
+                return isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance());
+            }))
+            rightToLeft_ = true;
     }
     if (host_) host_->attach(application, addInInstance);
     return S_OK;
+}
+
+DriverCapabilities CConnect::driver() const noexcept {
+    return settings_ ? settings_->capabilities() : DriverCapabilities();
 }
 
 HRESULT CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) noexcept {
@@ -120,8 +120,7 @@ HRESULT CConnect::GetCustomUI(BSTR ribbonId, BSTR* ribbonXml) noexcept {
         if (!settings_ || !settings_->hasDefaultPrinter()) return S_OK;
         if (!ribbonXml || !ribbonXml_ || !host_) return S_OK;
 
-        const bool capable = settings_->supportsBlackAndWhite() || settings_->supportsDuplex() ||
-                             settings_->supportsNUp() || settings_->supportsPrintQuality();
+        const bool capable = driver().any();
         std::string markup;
         switch (host_->detectKind(ribbonId)) {
             case HostKind::Word:

@@ -8,6 +8,8 @@
 
 #include "TandrelLib.h"
 #include "addin/OfficeInterfaces.h"
+#include "server/CallbacksTypeInfo.h"
+#include "settings/DriverCapabilities.h"
 #include "server/DualInterface.h"
 #include "win/ComPtr.h"
 
@@ -18,14 +20,13 @@ class HostApplication;
 
 extern CComTypeInfoHolder connectExtensibilityTypeInfo;
 extern CComTypeInfoHolder connectRibbonExtensibilityTypeInfo;
-extern CComTypeInfoHolder connectCallbacksTypeInfo;
 
 // The add-in object that the Office host creates once per start: its add-in connection, its ribbon customiser
 // and the target of every ribbon callback. Between connection and destruction it holds the print options that
 // the ribbon's controls set and that Print uses.
 class CConnect final : public DualInterface<_IDTExtensibility2, &connectExtensibilityTypeInfo>,
                        public DualInterface<IRibbonExtensibility, &connectRibbonExtensibilityTypeInfo>,
-                       public DualInterface<ISimpleATLAddIn, &connectCallbacksTypeInfo> {
+                       public DualInterface<ISimpleATLAddIn, &callbacksTypeInfo> {
 public:
     // The class table's creator; aggregation is refused.
     static HRESULT createInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
@@ -97,6 +98,8 @@ private:
     std::string text(const std::string& key) const;
     // The text of a control's `prefix` key; empty for anything that is not a ribbon control.
     std::string controlText(IDispatch* ribbonControl, const char* prefix) const;
+    // What the default printer's driver takes; nothing without settings.
+    DriverCapabilities driver() const noexcept;
     uint32_t readUserDword(const std::string& name) const noexcept;
     // A check box's stored state, reported to the ribbon and mapped into `option`.
     HRESULT reportPressed(IDispatch* ribbonControl, VARIANT_BOOL* pressed, int32_t& option,

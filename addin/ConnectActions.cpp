@@ -1,9 +1,14 @@
 // What happens when the user operates the group: a choice or a toggle is stored for the user and changes the
 // matching print option.
+#include "about/AboutDialog.h"
+#include "about/AboutDialogRTL.h"
 #include "addin/Connect.h"
 #include "addin/OptionMaps.h"
-#include "server/ComBoundary.h"
+#include "host/HostApplication.h"
+#include "win/FailurePolicy.h"
 #include "settings/ToolbarSettings.h"
+
+#include <memory>
 
 HRESULT CConnect::OnLoad(IDispatch* ribbonUi) noexcept {
     // Kept for the object's life; the add-in never asks the ribbon to refresh, so after an action the ribbon
@@ -64,20 +69,46 @@ HRESULT CConnect::OnFitToPageClicked(IDispatch* ribbonControl, VARIANT_BOOL* pre
 }
 
 // The driver reads these one-shot values when it renders the next job; each goes only to a driver that takes
-// it. Printing through the host arrives with the print routines: until then Print reports that nothing was
-// printed.
+// it. Then the host prints, applying itself only what the driver cannot: each option reaches the page by
+// exactly one road.
 HRESULT CConnect::OnPrintClicked(IDispatch*) noexcept {
     if (!settings_ || !settings_->hasDefaultPrinter()) return S_FALSE;
-    if (settings_->supportsBlackAndWhite())
-        settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
-    if (settings_->supportsDuplex()) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
-    if (settings_->supportsNUp()) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
-    if (settings_->supportsPrintQuality())
-        settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
-    return S_FALSE;
+    const DriverCapabilities takes = driver();
+    if (takes.blackAndWhite) settings_->writeOnceBlackAndWhite(static_cast<uint32_t>(blackAndWhite_));
+    if (takes.duplex) settings_->writeOnceDuplex(static_cast<uint32_t>(duplex_));
+    if (takes.nUp) settings_->writeOnceNUp(static_cast<uint32_t>(nUp_));
+    if (takes.printQuality) settings_->writeOncePrintQuality(static_cast<uint32_t>(printQuality_));
+
+    if (!host_) return S_FALSE;
+    // Black and white through the host only when the driver cannot; Word gets no black-and-white request.
+    const bool hostBlackAndWhite = !takes.blackAndWhite && blackAndWhite_ == 2;
+    bool printed = false;
+    switch (host_->kind()) {
+        case HostKind::Word:
+            // A driver that does N-up puts the pages together itself: Word then prints one page per sheet.
+            printed = host_->printWord(takes.nUp ? 1 : pagesPerSheet_);
+            break;
+        case HostKind::Excel:
+            printed = host_->printExcel(hostBlackAndWhite, fitToPage_ == 1);
+            break;
+        case HostKind::PowerPoint:
+            printed = host_->printPowerPoint(hostBlackAndWhite, layout_);
+            break;
+        default:
+            break;
+    }
+    return printed ? S_OK : S_FALSE;
 }
 
-// The About box arrives with the dialogs; until then the launcher shows nothing.
+// The About box in the language's direction, modal over whatever window of the host is active. How it ended
+// tells the host nothing, and a box that cannot be shown is not the host's concern either: always S_OK.
 HRESULT CConnect::OnDialogboxLauncher(IDispatch*) noexcept {
+    // A box whose object cannot even be made shows nothing.
+    std::unique_ptr<AboutBox> box;
+    if (rightToLeft_)
+        box = makeOrNull<AboutDialogRTL>(strings_.get());
+    else
+        box = makeOrNull<AboutDialog>(strings_.get());
+    if (box) box->doModal(::GetActiveWindow());
     return S_OK;
 }

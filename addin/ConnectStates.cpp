@@ -3,7 +3,7 @@
 #include "addin/Connect.h"
 #include "addin/ControlCatalogue.h"
 #include "addin/OptionMaps.h"
-#include "server/ComBoundary.h"
+#include "win/FailurePolicy.h"
 #include "settings/ToolbarSettings.h"
 #include "text/AnsiCodePage.h"
 
@@ -32,14 +32,8 @@ HRESULT CConnect::GetEnabled(IDispatch*, VARIANT_BOOL* enabled) noexcept {
 HRESULT CConnect::GetVisible(IDispatch* ribbonControl, VARIANT_BOOL* visible) noexcept {
     if (!visible) return E_POINTER;
     return comBoundary([&]() -> HRESULT {
-        controls::DriverCapabilities driver;
-        if (settings_) {
-            driver.blackAndWhite = settings_->supportsBlackAndWhite();
-            driver.duplex = settings_->supportsDuplex();
-            driver.nUp = settings_->supportsNUp();
-            driver.printQuality = settings_->supportsPrintQuality();
-        }
-        const bool shown = controls::isVisible(controlIdOf(ribbonControl), driver, AnsiCodePage::instance());
+        const bool shown =
+            controls::isVisible(controlIdOf(ribbonControl), driver(), AnsiCodePage::instance());
         *visible = shown ? kShown : kHidden;
         return S_OK;
     });

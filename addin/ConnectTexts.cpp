@@ -3,7 +3,7 @@
 #include <string>
 
 #include "addin/Connect.h"
-#include "server/ComBoundary.h"
+#include "win/FailurePolicy.h"
 #include "text/StringTable.h"
 #include "win/AnsiText.h"
 

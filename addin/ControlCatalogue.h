@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "settings/DriverCapabilities.h"
+
 class CodePage;
 
 // The control ids the add-in knows by name: those whose visibility depends on what the printer driver takes.
@@ -19,16 +21,6 @@ constexpr const char kDropDownPagesPerSheetWord[] = "DropDownPagesPerSheetWordID
 constexpr const char kDropDownPrintQualityWord[] = "DropDownPrintQualityWordID";
 constexpr const char kDropDownPrintQualityExcel[] = "DropDownPrintQualityExcelID";
 constexpr const char kDropDownPrintQualityPowerPoint[] = "DropDownPrintQualityPowerPointID";
-
-// What the default printer's driver takes; a missing settings object is a driver that takes nothing.
-struct DriverCapabilities {
-    bool blackAndWhite = false;
-    bool duplex = false;
-    bool nUp = false;
-    bool printQuality = false;
-
-    bool any() const { return blackAndWhite || duplex || nUp || printQuality; }
-};
 
 // Whether the control with `id` is shown (ids compared ignoring case in `codePage`). The driver's N-up
 // replaces Word's own zoomed pages per sheet, so exactly one of the two is ever visible.

@@ -1,8 +1,9 @@
 #include "host/HostApplication.h"
 
-#include <oleauto.h>
+#include <cwchar>
 
-#include "win/UniqueBstr.h"
+#include "host/DispatchAutomation.h"
+#include "host/PrintRoutines.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ constexpr RibbonHost kRibbonHosts[] = {
     {L"Microsoft.Excel.Workbook", HostKind::Excel},
     {L"Microsoft.PowerPoint.Presentation", HostKind::PowerPoint},
 };
-
-// Whole, case-sensitive equality. The platform's comparison is linguistic and may pass over characters that
-// carry no weight, so strings of different lengths are never taken as equal whatever it says.
-bool sameIdentifier(BSTR constant, BSTR ribbonId) noexcept {
-    if (::SysStringLen(constant) != ::SysStringLen(ribbonId)) return false;
-    return ::VarBstrCmp(constant, ribbonId, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
-}
 
 }  // namespace
 
@@ -48,14 +42,32 @@ void HostApplication::detach() noexcept {
 
 HostKind HostApplication::detectKind(const wchar_t* ribbonId) noexcept {
     kind_ = HostKind::None;
-    win::UniqueBstr identifier(::SysAllocString(ribbonId ? ribbonId : L""));
-    if (!identifier) return kind_;
+    if (!ribbonId) return kind_;
+    // Whole, case-sensitive equality, character by character up to the terminating NUL: an identifier is a
+    // name, not a word, so no linguistic rule may pass over any of its characters.
     for (const RibbonHost& host : kRibbonHosts) {
-        win::UniqueBstr constant(::SysAllocString(host.ribbonId));
-        if (constant && sameIdentifier(constant.get(), identifier.get())) {
+        if (std::wcscmp(host.ribbonId, ribbonId) == 0) {
             kind_ = host.kind;
             break;
         }
     }
     return kind_;
+}
+
+bool HostApplication::printWord(int32_t pagesPerSheet) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printWord(automation, pagesPerSheet);
+}
+
+bool HostApplication::printExcel(bool blackAndWhite, bool fitToPage) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printExcel(automation, blackAndWhite, fitToPage);
+}
+
+bool HostApplication::printPowerPoint(bool blackAndWhite, int32_t layout) noexcept {
+    if (!application_) return false;
+    DispatchAutomation automation(application_.get());
+    return host::printPowerPoint(automation, blackAndWhite, layout);
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <cstdint>
+
 #include "host/HostKind.h"
 #include "win/ComPtr.h"
 
@@ -28,6 +30,12 @@ public:
 
     // The application object for the print routines; null when none is held.
     IDispatch* application() const noexcept { return application_.get(); }
+
+    // Print the active document through the host (host/PrintRoutines.h says how); false without calling the
+    // host when no application object is held.
+    bool printWord(int32_t pagesPerSheet) noexcept;
+    bool printExcel(bool blackAndWhite, bool fitToPage) noexcept;
+    bool printPowerPoint(bool blackAndWhite, int32_t layout) noexcept;
 
 private:
     win::ComPtr<IDispatch> application_;

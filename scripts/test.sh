@@ -11,17 +11,41 @@ status=0
 passed=0
 failed=0
 
-# Runs one flavour's ctest and adds its test programs to the totals.
+# The number in attribute $2 of the <testsuites> element of GoogleTest's XML report $1 (0 when absent).
+report_count() {
+    local value
+    value=$(grep -o -m 1 "<testsuites [^>]*" "$1" | grep -o " $2=\"[0-9]*\"" | grep -o '[0-9]\+')
+    echo "${value:-0}"
+}
+
+# Runs one flavour's ctest and adds its test cases to the totals: every program writes a GoogleTest XML report,
+# whose cases are counted; a program that failed without reporting a failed case (it crashed, or wrote no
+# report) counts as one failed case of its own.
 run_ctest() {
-    local dir="$1" log="$1/ctest.log" rc=0
-    ctest --test-dir "$dir" --output-on-failure 2>&1 | tee "$log" || rc=1
-    local line total bad
-    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
-    bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
-    passed=$((passed + ${total:-0} - ${bad:-0}))
-    failed=$((failed + ${bad:-0}))
-    [ -n "$line" ] || { failed=$((failed + 1)); rc=1; }
+    local dir="$1" log="$1/ctest.log" reports="$QUILLERY_ROOT/$1/test-reports" rc=0 output
+    rm -rf "$reports"
+    mkdir -p "$reports"
+    output="$reports/"
+    # A Windows program under Wine names the folder by its drive letter: Wine's Z: is the Unix root.
+    [ "${2:-}" = wine ] && output="Z:${reports//\//\\}\\"
+    GTEST_OUTPUT="xml:$output" ctest --test-dir "$dir" --output-on-failure 2>&1 | tee "$log" || rc=1
+    grep -q -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" || { failed=$((failed + 1)); rc=1; }
+    local report cases bad
+    for report in "$reports"/*.xml; do
+        [ -f "$report" ] || continue
+        cases=$(report_count "$report" tests)
+        bad=$(( $(report_count "$report" failures) + $(report_count "$report" errors) ))
+        passed=$((passed + cases - bad - $(report_count "$report" disabled) - $(report_count "$report" skipped)))
+        failed=$((failed + bad))
+    done
+    local program
+    while read -r program; do
+        report="$reports/$program.xml"
+        if [ ! -f "$report" ] || [ $(( $(report_count "$report" failures) + $(report_count "$report" errors) )) -eq 0 ]
+        then
+            failed=$((failed + 1))
+        fi
+    done < <(sed -n '/The following tests FAILED:/,$p' "$log" | grep -o -E '^[[:space:]]+[0-9]+ - [^ ]+' | awk '{print $3}')
     return $rc
 }
 
@@ -33,22 +57,25 @@ run_ctest build/native || status=1
 echo "== Windows build (MinGW-w64)"
 build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
 echo "== Windows tests under Wine"
-make_wineprefix "$QUILLERY_ROOT/build/windows/wineprefix"
+PREFIX="$QUILLERY_ROOT/build/windows/wineprefix"
+trap 'stop_wine "$PREFIX"' EXIT
+make_wineprefix "$PREFIX"
 make_japanese_locale "$QUILLERY_ROOT/build/windows/locale"
-trap stop_wine EXIT
 start_wine
-run_ctest build/windows || status=1
-stop_wine
+run_ctest build/windows wine || status=1
+stop_wine "$PREFIX"
 
 echo "== fuzzers (${QUILLERY_FUZZ_SECONDS:-30} s each)"
-if scripts/fuzz.sh "${QUILLERY_FUZZ_SECONDS:-30}"; then
-    passed=$((passed + 1))
-else
-    failed=$((failed + 1))
-    status=1
-fi
+fuzz_log=build/native/fuzz.log
+if scripts/fuzz.sh "${QUILLERY_FUZZ_SECONDS:-30}" 2>&1 | tee "$fuzz_log"; then :; else status=1; fi
+# Each fuzzer's run is one case: it passed when it reported its runs.
+fuzz_ran=$(grep -c '^-- ' "$fuzz_log" || true)
+fuzz_failed=$(grep -c '^FAILED: ' "$fuzz_log" || true)
+passed=$((passed + fuzz_ran - fuzz_failed))
+failed=$((failed + fuzz_failed))
+[ "$fuzz_ran" -gt 0 ] || failed=$((failed + 1))
 
-# Every test program of both flavours, and the fuzz run as one.
+# Every GoogleTest case of both flavours, and each fuzzer's run.
 echo
 echo "Total: $passed passed, $failed failed"
 exit $status

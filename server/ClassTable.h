@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 
 #include "server/ClassFactory.h"
 
@@ -16,13 +17,18 @@ struct ClassEntry {
     std::atomic<CComClassFactory*> cachedFactory;
 };
 
-// The registrar scripts of the two classes.
-constexpr int kConnectScriptId = 100;
-constexpr int kSimpleAddInScriptId = 102;
+// The classes the library serves, in the order every operation walks them.
+struct ClassTable {
+    ClassEntry* rows;
+    std::size_t count;
 
-// The class table: CConnect first, then CSimpleATLAddIn, walked in this order by every operation.
-constexpr int kClassCount = 2;
-ClassEntry* classTable() noexcept;
+    ClassEntry* begin() const noexcept { return rows; }
+    ClassEntry* end() const noexcept { return rows + count; }
+};
+
+// The product hands its classes to the frame by defining this; the rows are constant-initialised, so they
+// are there before any of the library's static objects is built.
+ClassTable productClasses() noexcept;
 
 // False when the class table's lock could not be set up while the library loaded.
 bool classTableReady() noexcept;

@@ -37,6 +37,17 @@ HRESULT queryInterfaceTable(Object* object, const InterfaceEntry<Object> (&table
     return S_OK;
 }
 
+// Hands out `iid` of a newly built object, or E_OUTOFMEMORY when `object` could not be allocated. The object
+// is held at one reference while the interface is looked up, so that a refused lookup destroys it again.
+template <typename Object>
+HRESULT handOutNew(Object* object, REFIID iid, void** result) noexcept {
+    if (!object) return E_OUTOFMEMORY;
+    object->AddRef();
+    const HRESULT status = object->QueryInterface(iid, result);
+    object->Release();
+    return status;
+}
+
 // The part of `object` that is the interface `Interface`, as the IUnknown the table hands out.
 template <typename Object, typename Interface>
 IUnknown* interfacePart(Object* object) {

@@ -1,13 +1,9 @@
 // The library's static state, defined in one place so that it is built in a fixed order when the library
-// loads (the class table, then the module object) and torn down in the reverse order when it unloads (the
-// module's clean-up list first, then the cached class factories).
+// loads (the class table's lock, then the module object) and torn down in the reverse order when it unloads
+// (the module's clean-up list first, then the cached class factories).
 #include "server/AddInModule.h"
 #include "server/ClassTable.h"
 #include "server/CriticalSection.h"
-
-#include "TandrelLib.h"
-#include "addin/Connect.h"
-#include "server/SimpleAddIn.h"
 
 namespace {
 
@@ -15,16 +11,12 @@ class ClassTableState {
 public:
     ClassTableState() noexcept = default;
     ~ClassTableState() {
-        for (ClassEntry& entry : rows) {
+        for (ClassEntry& entry : productClasses()) {
             if (CComClassFactory* factory = entry.cachedFactory.exchange(nullptr)) factory->Release();
         }
     }
 
     CriticalSection lock;
-    ClassEntry rows[kClassCount] = {
-        {&CLSID_Connect, kConnectScriptId, &CConnect::createInstance, {nullptr}},
-        {&CLSID_SimpleATLAddIn, kSimpleAddInScriptId, &CSimpleATLAddIn::createInstance, {nullptr}},
-    };
 };
 
 ClassTableState classTableState;
@@ -34,10 +26,6 @@ CAddInModule module;
 
 CAddInModule& addInModule() noexcept {
     return module;
-}
-
-ClassEntry* classTable() noexcept {
-    return classTableState.rows;
 }
 
 bool classTableReady() noexcept {
@@ -50,7 +38,7 @@ HRESULT getClassObject(REFCLSID classId, REFIID iid, void** object) noexcept {
     *object = nullptr;
 
     HRESULT result = S_OK;
-    for (ClassEntry& entry : classTableState.rows) {
+    for (ClassEntry& entry : productClasses()) {
         if (!IsEqualCLSID(classId, *entry.classId)) continue;
         CComClassFactory* factory = entry.cachedFactory.load();
         if (!factory) {

@@ -143,8 +143,8 @@ HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister) noexcept
 
 HRESULT CAddInModule::registerServer() noexcept {
     SystemLocaleScope locale;
-    for (int row = 0; row < kClassCount; ++row) {
-        const HRESULT result = runRegistrarScript(classTable()[row].scriptId, true);
+    for (const ClassEntry& entry : productClasses()) {
+        const HRESULT result = runRegistrarScript(entry.scriptId, true);
         if (FAILED(result)) return result;
     }
     return registerTypeLibrary(instance_);
@@ -152,8 +152,8 @@ HRESULT CAddInModule::registerServer() noexcept {
 
 HRESULT CAddInModule::unregisterServer() noexcept {
     SystemLocaleScope locale;
-    for (int row = 0; row < kClassCount; ++row) {
-        const HRESULT result = runRegistrarScript(classTable()[row].scriptId, false);
+    for (const ClassEntry& entry : productClasses()) {
+        const HRESULT result = runRegistrarScript(entry.scriptId, false);
         if (FAILED(result)) return result;
     }
     return unregisterTypeLibrary(instance_);

@@ -4,8 +4,10 @@
 
 #include "server/AddInModule.h"
 #include "server/InterfaceTable.h"
+#include "QuilleryVersion.h"
 
-CComTypeInfoHolder simpleAddInCallbacksTypeInfo(&IID_ISimpleATLAddIn, &LIBID_TandrelLib, 1, 0);
+CComTypeInfoHolder callbacksTypeInfo(&IID_ISimpleATLAddIn, &LIBID_TandrelLib, kTypeLibraryMajor,
+                                     kTypeLibraryMinor);
 
 namespace {
 
@@ -39,16 +41,6 @@ private:
     ULONG references_ = 0;
 };
 
-// Hands out `iid` of a newly built object; a failed lookup destroys the object, which gives its server lock
-// back.
-template <typename Object>
-HRESULT handOut(Object* object, REFIID iid, void** result) noexcept {
-    object->AddRef();
-    const HRESULT status = object->QueryInterface(iid, result);
-    object->Release();
-    return status;
-}
-
 }  // namespace
 
 CSimpleATLAddIn::CSimpleATLAddIn(IUnknown* outer) noexcept : outer_(outer) {
@@ -64,13 +56,9 @@ HRESULT CSimpleATLAddIn::createInstance(IUnknown* outer, REFIID iid, void** obje
     *object = nullptr;
     if (outer) {
         if (!IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-        auto* aggregated = new (std::nothrow) AggregatedSimpleAddIn(outer);
-        if (!aggregated) return E_OUTOFMEMORY;
-        return handOut(aggregated, iid, object);
+        return handOutNew(new (std::nothrow) AggregatedSimpleAddIn(outer), iid, object);
     }
-    auto* simple = new (std::nothrow) CSimpleATLAddIn();
-    if (!simple) return E_OUTOFMEMORY;
-    return handOut(simple, iid, object);
+    return handOutNew(new (std::nothrow) CSimpleATLAddIn(), iid, object);
 }
 
 HRESULT CSimpleATLAddIn::internalQueryInterface(REFIID iid, void** object) noexcept {

@@ -3,13 +3,12 @@
 #include <windows.h>
 
 #include "TandrelLib.h"
+#include "server/CallbacksTypeInfo.h"
 #include "server/DualInterface.h"
-
-extern CComTypeInfoHolder simpleAddInCallbacksTypeInfo;
 
 // The library's second registered class: it offers the ribbon callback interface and does nothing in any of
 // its methods. It may be aggregated; its IUnknown members then speak for the outer object.
-class CSimpleATLAddIn : public DualInterface<ISimpleATLAddIn, &simpleAddInCallbacksTypeInfo> {
+class CSimpleATLAddIn : public DualInterface<ISimpleATLAddIn, &callbacksTypeInfo> {
 public:
     static HRESULT createInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
 

@@ -4,6 +4,7 @@
 
 #include "server/AddInModule.h"
 #include "win/ComPtr.h"
+#include "win/TypeInfoDescriptions.h"
 
 HRESULT CComTypeInfoHolder::ensureTypeInfo(LCID locale) noexcept {
     if (typeInfo_.load() && nameCache_.load()) return S_OK;
@@ -34,42 +35,37 @@ HRESULT CComTypeInfoHolder::ensureTypeInfo(LCID locale) noexcept {
 
 HRESULT CComTypeInfoHolder::loadNameCache() noexcept {
     ITypeInfo* info = typeInfo_.load();
-    TYPEATTR* attributes = nullptr;
+    win::UniqueTypeAttr attributes({info});
     // Without attributes there is no cache; every lookup then goes to the type information, and the next call
     // tries again.
-    if (FAILED(info->GetTypeAttr(&attributes)) || !attributes) return S_OK;
+    if (FAILED(info->GetTypeAttr(attributes.receive())) || !attributes) return S_OK;
 
-    const UINT count = attributes->cFuncs;
+    const UINT count = attributes.get()->cFuncs;
     NameRow* rows = nullptr;
     if (count != 0) {
         rows = new (std::nothrow) NameRow[count];
-        if (!rows) {
-            info->ReleaseTypeAttr(attributes);
-            return E_OUTOFMEMORY;
-        }
+        if (!rows) return E_OUTOFMEMORY;
         for (UINT index = 0; index < count; ++index) {
-            rows[index] = {nullptr, 0, DISPID_UNKNOWN};
-            FUNCDESC* function = nullptr;
-            if (FAILED(info->GetFuncDesc(index, &function)) || !function) continue;
-            BSTR name = nullptr;
-            if (SUCCEEDED(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr)) && name)
-                rows[index] = {name, ::SysStringLen(name), function->memid};
-            info->ReleaseFuncDesc(function);
+            win::UniqueFuncDesc function({info});
+            if (FAILED(info->GetFuncDesc(index, function.receive())) || !function) continue;
+            const MEMBERID member = function.get()->memid;
+            NameRow& row = rows[index];
+            if (SUCCEEDED(info->GetDocumentation(member, row.name.receive(), nullptr, nullptr, nullptr)) &&
+                row.name) {
+                row.length = row.name.length();
+                row.id = member;
+            }
         }
     }
     nameCount_ = count;
     nameCache_.store(rows);
-    info->ReleaseTypeAttr(attributes);
     return S_OK;
 }
 
 void CComTypeInfoHolder::cleanUp(void* argument) noexcept {
     auto* holder = static_cast<CComTypeInfoHolder*>(argument);
     if (ITypeInfo* info = holder->typeInfo_.exchange(nullptr)) info->Release();
-    if (NameRow* rows = holder->nameCache_.exchange(nullptr)) {
-        for (UINT index = 0; index < holder->nameCount_; ++index) ::SysFreeString(rows[index].name);
-        delete[] rows;
-    }
+    delete[] holder->nameCache_.exchange(nullptr);
     holder->nameCount_ = 0;
 }
 
@@ -96,7 +92,7 @@ HRESULT CComTypeInfoHolder::getIDsOfNames(LPOLESTR* names, UINT count, LCID loca
         for (UINT index = nameCount_; index-- > 0;) {
             const NameRow& row = rows[index];
             if (row.name && row.length == length &&
-                ::memcmp(row.name, names[0], length * sizeof(OLECHAR)) == 0) {
+                ::memcmp(row.name.get(), names[0], length * sizeof(OLECHAR)) == 0) {
                 ids[0] = row.id;
                 return S_OK;
             }

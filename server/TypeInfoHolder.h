@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "win/UniqueBstr.h"
+
 // Answers the IDispatch members of one dual interface from its registered type library: the type information
 // is loaded on first use (once, under the module lock) together with a cache of member names, so that the
 // host's repeated single-name lookups are answered without asking the type information.
@@ -20,9 +22,9 @@ public:
 
 private:
     struct NameRow {
-        BSTR name;
-        UINT length;
-        DISPID id;
+        win::UniqueBstr name;
+        UINT length = 0;
+        DISPID id = DISPID_UNKNOWN;
     };
 
     HRESULT ensureTypeInfo(LCID locale) noexcept;

@@ -2,6 +2,7 @@
 
 #include "settings/BoundedText.h"
 #include "win/EntryPoint.h"
+#include "win/FailurePolicy.h"
 #include "win/UniquePrinter.h"
 #include "win/UniqueLibrary.h"
 
@@ -55,19 +56,17 @@ std::string PrinterQuery::defaultPrinterName() const noexcept {
     DWORD size = 0;
     query(nullptr, &size);
     if (size == 0) return std::string();
-    try {
+    return orFallback(std::string(), [&] {
         std::vector<char> buffer(size, '\0');
         DWORD capacity = size;
         query(buffer.data(), &capacity);
         return boundedText(buffer.data(), buffer.size(), buffer.size());
-    } catch (const std::bad_alloc&) {
-        return std::string();
-    }
+    });
 }
 
 std::string PrinterQuery::friendlyNameOf(const std::string& printerName) const noexcept {
     if (printerName.empty()) return std::string();
-    try {
+    return orFallback(std::string(), [&] {
         std::string name = printerName;
         win::UniquePrinter printer;
         if (!::OpenPrinterA(name.data(), printer.receive(), nullptr) || !printer) return std::string();
@@ -83,7 +82,5 @@ std::string PrinterQuery::friendlyNameOf(const std::string& printerName) const n
             return std::string();
         }
         return boundedText(buffer.data(), returned, buffer.size());
-    } catch (const std::bad_alloc&) {
-        return std::string();
-    }
+    });
 }

@@ -2,9 +2,11 @@
 
 #include "settings/BoundedText.h"
 #include "win/EntryPoint.h"
+#include "win/FailurePolicy.h"
+#include "win/UniqueHkey.h"
+#include "win/UniqueLibrary.h"
 
 #include <array>
-#include <new>
 
 namespace {
 
@@ -15,44 +17,24 @@ constexpr const char* kExtendedDeleteModule = "advapi32.dll";
 constexpr const char* kExtendedDeleteName = "RegDeleteKeyExA";
 using ExtendedDelete = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
 
-// One key opened through the seam, closed through it again whatever path the operation takes.
-class OpenedKey {
-public:
-    OpenedKey(const RegistryApi& api, HKEY root, const std::string& subKey, REGSAM mask) noexcept
-        : api_(api) {
-        if (api_.openKey(root, subKey.c_str(), 0, mask, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~OpenedKey() {
-        if (key_) api_.closeKey(key_);
-    }
-    OpenedKey(const OpenedKey&) = delete;
-    OpenedKey& operator=(const OpenedKey&) = delete;
-
-    HKEY get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-
-private:
-    const RegistryApi& api_;
-    HKEY key_ = nullptr;
+// Keys and libraries are given back through the seam they came from, so that a test sees every close.
+struct SeamKeyTraits : win::HkeyTraits {
+    const RegistryApi* api;
+    void close(HKEY key) const noexcept { api->closeKey(key); }
 };
-
-// A library loaded through the seam and freed through it again.
-class LoadedLibrary {
-public:
-    LoadedLibrary(const RegistryApi& api, const char* name) noexcept
-        : api_(api), module_(api.loadLibrary(name)) {}
-    ~LoadedLibrary() {
-        if (module_) api_.freeLibrary(module_);
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-    HMODULE get() const noexcept { return module_; }
-
-private:
-    const RegistryApi& api_;
-    HMODULE module_;
+struct SeamLibraryTraits : win::LibraryTraits {
+    const RegistryApi* api;
+    void close(HMODULE module) const noexcept { api->freeLibrary(module); }
 };
+using SeamKey = win::UniqueResource<SeamKeyTraits>;
+using SeamLibrary = win::UniqueResource<SeamLibraryTraits>;
+
+// One key opened through the seam; empty when it cannot be opened.
+SeamKey openKey(const RegistryApi& api, HKEY root, const std::string& subKey, REGSAM mask) noexcept {
+    SeamKey key(SeamKeyTraits{{}, &api});
+    if (api.openKey(root, subKey.c_str(), 0, mask, key.receive()) != ERROR_SUCCESS) key.release();
+    return key;
+}
 
 }  // namespace
 
@@ -74,7 +56,7 @@ REGSAM RegistryAccess::maskFor(REGSAM access, bool use64BitView) const noexcept 
 
 bool RegistryAccess::probeDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                 bool use64BitView) const noexcept {
-    OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
+    const SeamKey key = openKey(api_, root, subKey, maskFor(kReadAccess, use64BitView));
     if (!key) return false;
     std::array<BYTE, sizeof(DWORD)> data{};
     DWORD size = data.size();
@@ -84,7 +66,7 @@ bool RegistryAccess::probeDword(HKEY root, const std::string& subKey, const std:
 
 std::string RegistryAccess::readString(HKEY root, const std::string& subKey, const std::string& valueName,
                                        bool use64BitView) const noexcept {
-    OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
+    const SeamKey key = openKey(api_, root, subKey, maskFor(kReadAccess, use64BitView));
     if (!key) return std::string();
     std::array<char, kStringBufferSize> buffer{};
     DWORD type = REG_SZ;
@@ -96,16 +78,12 @@ std::string RegistryAccess::readString(HKEY root, const std::string& subKey, con
                         &size) != ERROR_SUCCESS) {
         return std::string();
     }
-    try {
-        return boundedText(buffer.data(), size, buffer.size());
-    } catch (const std::bad_alloc&) {
-        return std::string();
-    }
+    return orFallback(std::string(), [&] { return boundedText(buffer.data(), size, buffer.size()); });
 }
 
 uint32_t RegistryAccess::readDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                    bool use64BitView) const noexcept {
-    OpenedKey key(api_, root, subKey, maskFor(kReadAccess, use64BitView));
+    const SeamKey key = openKey(api_, root, subKey, maskFor(kReadAccess, use64BitView));
     if (!key) return 0;
     std::array<BYTE, sizeof(uint32_t)> data{};
     DWORD size = data.size();
@@ -119,7 +97,7 @@ uint32_t RegistryAccess::readDword(HKEY root, const std::string& subKey, const s
 
 bool RegistryAccess::writeString(HKEY root, const std::string& subKey, const std::string& valueName,
                                  const std::string& text, bool use64BitView) const noexcept {
-    OpenedKey key(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
+    const SeamKey key = openKey(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
     if (!key) return false;
     const DWORD size = static_cast<DWORD>(text.size() + 1);
     return api_.setValue(key.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -128,7 +106,7 @@ bool RegistryAccess::writeString(HKEY root, const std::string& subKey, const std
 
 bool RegistryAccess::writeDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                 uint32_t value, bool use64BitView) const noexcept {
-    OpenedKey key(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
+    const SeamKey key = openKey(api_, root, subKey, maskFor(kWriteAccess, use64BitView));
     if (!key) return false;
     const std::array<BYTE, sizeof(uint32_t)> data = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
                                                      static_cast<BYTE>(value >> 16),
@@ -145,7 +123,7 @@ bool RegistryAccess::deleteKey(HKEY root, const std::string& subKey, bool use64B
 bool RegistryAccess::deleteKeyInView(HKEY root, const std::string& subKey,
                                      uint32_t viewFlags) const noexcept {
     if (!isWow64_) return false;
-    LoadedLibrary advapi(api_, kExtendedDeleteModule);
+    const SeamLibrary advapi(api_.loadLibrary(kExtendedDeleteModule), SeamLibraryTraits{{}, &api_});
     if (!advapi.get()) return false;
     const auto extendedDelete =
         entryPointAs<ExtendedDelete>(api_.getProcAddress(advapi.get(), kExtendedDeleteName));

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <new>
+#include "win/FailurePolicy.h"
 
 namespace {
 
@@ -38,19 +38,10 @@ constexpr const char* kExcelLargeGenericXml = "XMLExcelLargeGeneric";
 constexpr bool kDriverView = true;
 constexpr bool kOwnView = false;
 
-template <typename T>
-std::unique_ptr<T> createOrNull() noexcept {
-    try {
-        return std::make_unique<T>();
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
 }  // namespace
 
 ToolbarSettings::ToolbarSettings()
-    : registry_(createOrNull<RegistryAccess>()), printerQuery_(createOrNull<PrinterQuery>()) {
+    : registry_(makeOrNull<RegistryAccess>()), printerQuery_(makeOrNull<PrinterQuery>()) {
     settle();
 }
 
@@ -63,40 +54,40 @@ ToolbarSettings::ToolbarSettings(std::unique_ptr<RegistryAccess> registry,
 ToolbarSettings::~ToolbarSettings() = default;
 
 void ToolbarSettings::settle() noexcept {
-    try {
+    const bool settled = orFallback(false, [this] {
         baseKeyPath_ = kBaseKeyPath;
-        if (!printerQuery_) return;
+        if (!printerQuery_) return true;
         const std::string name = printerQuery_->defaultPrinterName();
-        if (name.empty()) return;
+        if (name.empty()) return true;
         hasDefaultPrinter_ = true;
         const std::string friendly = printerQuery_->friendlyNameOf(name);
         // The friendly name is taken as the driver spells it, backslashes and all: the driver names its key
         // so.
-        if (friendly.empty()) return;
+        if (friendly.empty()) return true;
         printerSettingsKeyPath_ = kPrinterSettingsRoot + friendly;
-        if (!registry_) return;
+        if (!registry_) return true;
         const auto probe = [this](const char* valueName) {
             return registry_->probeDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, valueName, kDriverView);
         };
-        supportsBlackAndWhite_ = probe(kOnceBlackAndWhite);
-        supportsDuplex_ = probe(kOnceDuplex);
-        supportsNUp_ = probe(kOnceNUp);
-        supportsPrintQuality_ = probe(kOncePrintQuality);
-    } catch (const std::bad_alloc&) {
+        capabilities_.blackAndWhite = probe(kOnceBlackAndWhite);
+        capabilities_.duplex = probe(kOnceDuplex);
+        capabilities_.nUp = probe(kOnceNUp);
+        capabilities_.printQuality = probe(kOncePrintQuality);
+        return true;
+    });
+    if (!settled) {
         printerSettingsKeyPath_.clear();
-        supportsBlackAndWhite_ = supportsDuplex_ = supportsNUp_ = supportsPrintQuality_ = false;
+        capabilities_ = DriverCapabilities();
     }
 }
 
 bool ToolbarSettings::writeOnce(const char* valueName, uint32_t value) const noexcept {
     // Without the driver's key the path would name the root of HKEY_LOCAL_MACHINE itself; never write there.
     if (!registry_ || printerSettingsKeyPath_.empty()) return false;
-    try {
+    return orFallback(false, [&] {
         return registry_->writeDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, valueName, value,
                                      kDriverView);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    });
 }
 
 bool ToolbarSettings::writeOncePrintQuality(uint32_t value) const noexcept {
@@ -110,14 +101,11 @@ bool ToolbarSettings::writeOnceBlackAndWhite(uint32_t value) const noexcept {
 bool ToolbarSettings::writeOnceDuplex(uint32_t value) const noexcept {
     if (!registry_ || printerSettingsKeyPath_.empty()) return false;
     if (value == kTwoSided) {
-        try {
-            if (registry_->readDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, kDuplexerPresent,
-                                     kDriverView) != 0) {
-                value = kTwoSidedWithDuplexer;
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        const bool duplexer = orFallback(false, [this] {
+            return registry_->readDword(HKEY_LOCAL_MACHINE, printerSettingsKeyPath_, kDuplexerPresent,
+                                        kDriverView) != 0;
+        });
+        if (duplexer) value = kTwoSidedWithDuplexer;
     }
     return writeOnce(kOnceDuplex, value);
 }
@@ -138,11 +126,9 @@ bool ToolbarSettings::writeUserDword(const std::string& name, uint32_t value) co
 
 std::string ToolbarSettings::readInstallValue(const char* name) const noexcept {
     if (!registry_ || !name || !*name) return std::string();
-    try {
+    return orFallback(std::string(), [&] {
         return registry_->readString(HKEY_LOCAL_MACHINE, baseKeyPath_, name, kOwnView);
-    } catch (const std::bad_alloc&) {
-        return std::string();
-    }
+    });
 }
 
 std::string ToolbarSettings::stringsFilePath() const noexcept {

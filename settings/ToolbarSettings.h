@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "settings/DriverCapabilities.h"
+
 class RegistryAccess;
 class PrinterQuery;
 
@@ -26,10 +28,8 @@ public:
     ToolbarSettings& operator=(const ToolbarSettings&) = delete;
 
     bool hasDefaultPrinter() const noexcept { return hasDefaultPrinter_; }
-    bool supportsBlackAndWhite() const noexcept { return supportsBlackAndWhite_; }
-    bool supportsDuplex() const noexcept { return supportsDuplex_; }
-    bool supportsNUp() const noexcept { return supportsNUp_; }
-    bool supportsPrintQuality() const noexcept { return supportsPrintQuality_; }
+    // The one-shot options the driver's settings key offers; none without a default printer of the maker's.
+    DriverCapabilities capabilities() const noexcept { return capabilities_; }
 
     // The driver reads these one-shot values when it renders the next job. Each returns true when stored.
     bool writeOncePrintQuality(uint32_t value) const noexcept;
@@ -65,8 +65,5 @@ private:
     std::string printerSettingsKeyPath_;
     std::string baseKeyPath_;
     bool hasDefaultPrinter_ = false;
-    bool supportsBlackAndWhite_ = false;
-    bool supportsDuplex_ = false;
-    bool supportsNUp_ = false;
-    bool supportsPrintQuality_ = false;
+    DriverCapabilities capabilities_;
 };

@@ -2,18 +2,24 @@
 
 #include <string>
 
-class ToolbarSettings;
+// Where the six markup documents are: the files the installer named.
+struct RibbonXmlPaths {
+    std::string word;
+    std::string wordGeneric;
+    std::string excel;
+    std::string excelGeneric;
+    std::string powerPoint;
+    std::string powerPointGeneric;
+};
 
 // The six ribbon-markup documents the add-in can hand to a host: for each of Word, Excel and PowerPoint one
 // full document (the driver takes one-shot options) and one generic document. Loaded once, handed out
 // unchanged.
 class RibbonXmlSet {
 public:
-    // Loads the six files named by the settings; the settings are used only here.
-    explicit RibbonXmlSet(const ToolbarSettings& settings);
-
-    // True when all six files were read; a file that cannot be read leaves its document empty.
-    bool load(const ToolbarSettings& settings);
+    // Windows only: reads the six UTF-8 files. True when all six were read; a file that cannot be read leaves
+    // its document empty.
+    bool load(const RibbonXmlPaths& paths);
 
     // Copies: changing a returned text does not change the set.
     std::string wordXml() const { return wordXml_; }

@@ -5,7 +5,6 @@
 #include <string>
 
 class CodePage;
-class ToolbarSettings;
 
 // Every text the add-in shows, loaded once from the localised string file that the installation key names. A
 // text the file lacks is shown as its key, so a missing or broken file leaves every control labelled with its
@@ -18,10 +17,10 @@ public:
 
     // An empty table working in `codePage` (which must outlive it).
     explicit StringTable(const CodePage& codePage);
-    // Windows: loads the file named by the settings, in the ANSI code page of the calling thread.
-    explicit StringTable(const ToolbarSettings& settings);
 
-    bool load(const std::string& path);  // Windows only
+    // Windows only: reads the UTF-8 string file at `path` and parses it; false, and the table empty, when the
+    // file cannot be read.
+    bool load(const std::string& path);
     bool parse(const std::string& content);
 
     // The text for `key` (compared ignoring case), or `key` itself, exactly as given.

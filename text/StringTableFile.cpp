@@ -1,20 +1,17 @@
-#include <new>
-#include <stdexcept>
-
 #include "text/StringTable.h"
 #include "text/Utf8TextFile.h"
+#include "win/FailurePolicy.h"
 
 // Loading from disk needs the platform's file access, so it lives apart from the parsing.
 
 bool StringTable::load(const std::string& path) {
-    try {
+    enum class Outcome { Loaded, Unreadable, OutOfMemory };
+    const Outcome outcome = orFallback(Outcome::OutOfMemory, [&] {
         std::string content;
-        if (!Utf8TextFile().readFile(path, content)) return false;
-        return parse(content);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
+        if (!Utf8TextFile().readFile(path, content)) return Outcome::Unreadable;
+        return parse(content) ? Outcome::Loaded : Outcome::Unreadable;
+    });
     // Out of memory part way: an empty table, so that every text falls back to its key.
-    parse(std::string());
-    return false;
+    if (outcome == Outcome::OutOfMemory) parse(std::string());
+    return outcome == Outcome::Loaded;
 }

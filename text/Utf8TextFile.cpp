@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <climits>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "text/Utf8Decoder.h"
+#include "win/FailurePolicy.h"
 #include "win/UniqueHandle.h"
 
 namespace {
@@ -56,16 +55,12 @@ bool narrow(const std::u16string& units, std::string& text) {
 }  // namespace
 
 bool Utf8TextFile::readFile(const std::string& path, std::string& text) const {
-    try {
+    return orFallback(false, [&] {
         std::u16string units;
         if (!readUnits(path, units)) return false;
         std::string content;
         if (!narrow(units, content)) return false;
         text.swap(content);
         return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
+    });
 }

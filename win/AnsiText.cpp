@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "win/FailurePolicy.h"
+
 namespace win {
 
 BSTR widenToBstr(const std::string& text) noexcept {
@@ -22,13 +24,11 @@ std::string narrowFromWide(const wchar_t* text, size_t length) noexcept {
     const int narrowLength =
         ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
     if (narrowLength <= 0) return {};
-    try {
+    return orFallback(std::string(), [&] {
         std::string result(static_cast<size_t>(narrowLength), '\0');
         ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, wideLength, &result[0], narrowLength, nullptr, nullptr);
         return result;
-    } catch (...) {
-        return {};
-    }
+    });
 }
 
 }  // namespace win

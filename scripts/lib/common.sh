@@ -5,7 +5,9 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
-                   clang libclang-rt-14-dev locales)
+                   clang libclang-rt-14-dev locales wixl msitools)
+# What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick.
+QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick)
 
 # Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
 # to run and fails.
@@ -39,7 +41,7 @@ wine_environment() {
 # for Microsoft Sans Serif, so that dialogs lay out the same on every machine.
 make_wineprefix() {
     local prefix="$1"
-    stop_wine
+    stop_wine "$prefix"
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     wine_environment "$prefix"
@@ -53,34 +55,44 @@ make_wineprefix() {
     wineserver -w
 }
 
-# Keeps the Wine server of the current prefix running for the rest of a run (a process then starts in a fraction
-# of a second) and starts Wine's own services once, detached from our output: a service started by the first
-# program of a run would otherwise inherit that program's output pipe and keep a waiting reader (ctest) open.
+# Keeps the Wine server of the current prefix running between the programs of a run (a process then starts in a
+# fraction of a second) and starts Wine's own services once, detached from our output: a service started by the
+# first program of a run would otherwise inherit that program's output pipe and keep a waiting reader (ctest)
+# open. Should the run be killed before its exit trap stops the server, the server still ends by itself once no
+# program has used it for QUILLERY_WINESERVER_LINGER seconds.
 start_wine() {
-    wineserver -p >/dev/null 2>&1
+    wineserver -p"${QUILLERY_WINESERVER_LINGER:-60}" >/dev/null 2>&1
     wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Stops the Wine server of the current prefix, if one runs.
+# Stops the Wine server of the prefix $1, if one runs there; never that of any other prefix.
 stop_wine() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k >/dev/null 2>&1 || true
+    local prefix="${1:-}"
+    if [ -n "$prefix" ] && [ -d "$prefix" ]; then
+        WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
     fi
 }
 
 # Generates the Japanese locale that gives a Wine process code page 932, into $1/ja_JP.UTF-8 (kept if present).
 # A test process runs in it with LOCPATH=$1 LC_ALL=ja_JP.UTF-8.
 make_japanese_locale() {
-    local dir="$1"
-    [ -f "$dir/ja_JP.UTF-8/LC_CTYPE" ] && return 0
-    mkdir -p "$dir"
-    localedef -i ja_JP -f UTF-8 "$dir/ja_JP.UTF-8"
+    make_locale "$1" ja_JP
 }
 
-# Configures and builds one flavour. $1: build dir, rest: extra cmake arguments.
+# Generates the UTF-8 locale $2 (such as ar_EG, code page 1256 in Wine) into $1/$2.UTF-8 (kept if present).
+make_locale() {
+    local dir="$1" name="$2"
+    [ -f "$dir/$name.UTF-8/LC_CTYPE" ] && return 0
+    mkdir -p "$dir"
+    localedef -i "$name" -f UTF-8 "$dir/$name.UTF-8"
+}
+
+# Configures and builds one flavour. $1: build dir, rest: extra cmake arguments. In CI every warning is an error.
 build_flavour() {
-    local dir="$1"
+    local dir="$1" werror=OFF
     shift
-    cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    [ -n "${CI:-}" ] && werror=ON
+    cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUILLERY_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }

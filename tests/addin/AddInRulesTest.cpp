@@ -5,14 +5,12 @@
 #include "addin/ControlCatalogue.h"
 #include "addin/OptionMaps.h"
 #include "addin/TextDirection.h"
-#include "tests/text/TestCodePages.h"
+#include "tools/testing/ModelCodePages.h"
 #ifdef _WIN32
 #include "text/AnsiCodePage.h"
 #endif
 
 namespace {
-
-using controls::DriverCapabilities;
 
 const SingleByteCodePage singleByte;
 

@@ -44,11 +44,12 @@ ConnectFixture::~ConnectFixture() {
 }
 
 void ConnectFixture::connect(const Options& printer,
-                             const fixtures::InstallationFixture::Options& installation) {
+                             const fixtures::InstallationFixture::Options& installation,
+                             IDispatch* application) {
     installation_ = std::make_unique<fixtures::InstallationFixture>(installation);
     printer_ = std::make_unique<fixtures::PrinterFixture>(printer);
     ASSERT_EQ(S_OK, host_.create());
-    ASSERT_EQ(S_OK, host_.connect(application_, addInObject_));
+    ASSERT_EQ(S_OK, host_.connect(application ? application : application_, addInObject_));
     connected_ = true;
 }
 

@@ -22,9 +22,11 @@ protected:
 
     ~ConnectFixture() override;
 
-    // Installs, then creates and connects the add-in as the host does at start-up.
+    // Installs, then creates and connects the add-in as the host does at start-up, with `application` (or a
+    // plain automation object of the fixture's) as the host's application object.
     void connect(const Options& printer = Options(),
-                 const fixtures::InstallationFixture::Options& installation = {});
+                 const fixtures::InstallationFixture::Options& installation = {},
+                 IDispatch* application = nullptr);
     void disconnectAndRelease();
 
     std::wstring label(const wchar_t* controlId);

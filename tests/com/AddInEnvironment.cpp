@@ -33,6 +33,11 @@ HRESULT callAddInExport(const char* name) {
     return entry ? entry() : E_UNEXPECTED;
 }
 
+RegisteredAddIn::~RegisteredAddIn() {
+    MessageBoxAnswerer yes(IDYES);
+    callAddInExport("DllUnregisterServer");
+}
+
 bool installAddInEnvironment() {
     ::testing::AddGlobalTestEnvironment(new AddInEnvironment());
     return true;

@@ -13,6 +13,20 @@ bool installAddInEnvironment();
 // the test program.
 HRESULT callAddInExport(const char* name);
 
+// The add-in beside the test program registered through DllRegisterServer while this lives; unregistered
+// again through DllUnregisterServer, its question answered Yes.
+class RegisteredAddIn {
+public:
+    RegisteredAddIn() : result_(callAddInExport("DllRegisterServer")) {}
+    ~RegisteredAddIn();
+    RegisteredAddIn(const RegisteredAddIn&) = delete;
+    RegisteredAddIn& operator=(const RegisteredAddIn&) = delete;
+    bool ok() const { return result_ == S_OK; }
+
+private:
+    HRESULT result_;
+};
+
 // The add-in module that COM loaded into this process (null before the first creation).
 HMODULE loadedAddIn();
 // The add-in's DllCanUnloadNow, asked directly.

@@ -26,10 +26,11 @@ std::unique_ptr<ToolbarSettings> settingsWatchedBy(const RegistryRecorder& recor
 
 std::string flags(const ToolbarSettings& settings) {
     std::string seen;
-    seen += settings.supportsBlackAndWhite() ? "B" : "-";
-    seen += settings.supportsDuplex() ? "D" : "-";
-    seen += settings.supportsNUp() ? "N" : "-";
-    seen += settings.supportsPrintQuality() ? "Q" : "-";
+    const DriverCapabilities driver = settings.capabilities();
+    seen += driver.blackAndWhite ? "B" : "-";
+    seen += driver.duplex ? "D" : "-";
+    seen += driver.nUp ? "N" : "-";
+    seen += driver.printQuality ? "Q" : "-";
     return seen;
 }
 

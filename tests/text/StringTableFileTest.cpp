@@ -84,8 +84,8 @@ TEST_F(StringTableLoad, FiftyMegabyteFileLoadsWithinASmallMultipleOfItsSize) {
 
 TEST(StringTableFromSettings, LoadsTheFileTheInstallationKeyNames) {
     fixtures::InstallationFixture installation;
-    ToolbarSettings settings;
-    StringTable table(settings);
+    StringTable table{AnsiCodePage::instance()};
+    table.load(ToolbarSettings().stringsFilePath());
     EXPECT_EQ(table.lookup("Lang"), "en");
     EXPECT_EQ(table.lookup("LangAboutTitle"), "About Quillery");
     // The copyright years have no replacement of their own: the installer writes them into the file.
@@ -97,8 +97,8 @@ TEST(StringTableFromSettings, WithoutTheStringsValueEveryTextIsItsKey) {
     fixtures::InstallationFixture::Options options;
     options.omittedValues.insert("XMLStrings");
     fixtures::InstallationFixture installation(options);
-    ToolbarSettings settings;
-    StringTable table(settings);
+    StringTable table{AnsiCodePage::instance()};
+    table.load(ToolbarSettings().stringsFilePath());
     EXPECT_EQ(table.lookup("LangAboutTitle"), "LangAboutTitle");
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/text/TestCodePages.h"
+#include "tools/testing/ModelCodePages.h"
 
 namespace {
 

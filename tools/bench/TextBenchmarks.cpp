@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/text/TestCodePages.h"
+#include "tools/testing/ModelCodePages.h"
 #include "text/StringTable.h"
 #include "text/Utf8Decoder.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/text/TestCodePages.h"
+#include "tools/testing/ModelCodePages.h"
 #include "text/StringTable.h"
 
 namespace {

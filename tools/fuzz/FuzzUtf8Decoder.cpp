@@ -1,6 +1,5 @@
-// The decoder's fast paths against a plain byte-by-byte reading of the same rules: any byte string decodes to
-// exactly the reference's units, appended after what the output held, or is refused by both with the output
-// untouched.
+// The decoder on any byte string: what it decodes is appended after what the output held, never more units
+// than bytes; what it refuses leaves the output untouched; pure ASCII is always accepted, unit for unit.
 
 #include <cstddef>
 #include <cstdint>

@@ -8,17 +8,18 @@
 #include <new>
 #include <string>
 
+#include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "server/AddInModule.h"
-#include "server/ComBoundary.h"
+#include "win/FailurePolicy.h"
 #include "settings/RegistryAccess.h"
 #include "settings/ToolbarSettings.h"
+#include "text/AnsiCodePage.h"
 #include "text/StringTable.h"
 
 namespace {
 
 constexpr char kDisplayName[] = "Corvane Quillery";
-constexpr char kVersionText[] = QUILLERY_VERSION_TEXT;
 constexpr char kAddInKeyName[] = "TandrelQuillery.Connect";
 // Excel, PowerPoint and Word, in that order.
 constexpr const char* kOfficeAddInParents[] = {
@@ -67,7 +68,7 @@ void showMessage(const std::string& text, const std::string& caption) {
 
 }  // namespace
 
-extern "C" HRESULT WINAPI DllRegisterServer() {
+extern "C" HRESULT WINAPI DllRegisterServer() noexcept {
     const HRESULT result = addInModule().registerServer();
     if (result != S_OK) return result;
     return comBoundary([] {
@@ -79,23 +80,24 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
                                   kFriendlyName, kDisplayName, false);
         }
         registry->writeString(HKEY_LOCAL_MACHINE, uninstallKey, kDisplayNameValue, kDisplayName, false);
-        registry->writeString(HKEY_LOCAL_MACHINE, uninstallKey, kDisplayVersion, kVersionText, false);
+        registry->writeString(HKEY_LOCAL_MACHINE, uninstallKey, kDisplayVersion, kProductVersion, false);
         const std::string command = registry->readString(
             HKEY_LOCAL_MACHINE, ToolbarSettings::kInstallationKeyPath, kUnRegister, false);
         registry->writeString(HKEY_LOCAL_MACHINE, uninstallKey, kUninstallString, command, false);
         registry->writeString(HKEY_LOCAL_MACHINE, ToolbarSettings::kInstallationKeyPath, kVersion,
-                              kVersionText, false);
+                              kProductVersion, false);
         return S_OK;
     });
 }
 
-extern "C" HRESULT WINAPI DllUnregisterServer() {
+extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
     return comBoundary([] {
         std::unique_ptr<ToolbarSettings> settings = tryMake<ToolbarSettings>();
         if (!settings) return kNotAttempted;
         std::unique_ptr<StringTable> strings;
         try {
-            strings = std::make_unique<StringTable>(*settings);
+            strings = std::make_unique<StringTable>(AnsiCodePage::instance());
+            strings->load(settings->stringsFilePath());
         } catch (...) {
             return kNotAttempted;
         }

@@ -4,7 +4,7 @@
 
 #include "text/CodePage.h"
 
-// Code pages with known rules, so that the text logic can be checked off Windows and fuzzed.
+// Code pages with known rules, so that the text logic can be tested, fuzzed and measured off Windows.
 
 // One byte per character; upper-cases the ASCII letters and the Latin-1 small letters as code page 1252 does.
 class SingleByteCodePage final : public CodePage {
