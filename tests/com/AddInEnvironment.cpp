@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <memory>
+
 #include "tests/com/MessageBoxAnswerer.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
@@ -14,14 +16,19 @@ class AddInEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        office_ = std::make_unique<OfficeParentKeys>();
         ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK)
             << "could not register the add-in beside the test program";
     }
     void TearDown() override {
         MessageBoxAnswerer yes(IDYES);
         callAddInExport("DllUnregisterServer");
+        office_.reset();
         ::CoUninitialize();
     }
+
+private:
+    std::unique_ptr<OfficeParentKeys> office_;
 };
 
 }  // namespace
@@ -31,6 +38,20 @@ HRESULT callAddInExport(const char* name) {
     if (!library) return HRESULT_FROM_WIN32(::GetLastError());
     auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
     return entry ? entry() : E_UNEXPECTED;
+}
+
+namespace {
+constexpr char kOfficeKey[] = "Software\\Microsoft\\Office";
+}
+
+OfficeParentKeys::OfficeParentKeys() {
+    HKEY key = nullptr;
+    existed_ = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOfficeKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) ::RegCloseKey(key);
+}
+
+OfficeParentKeys::~OfficeParentKeys() {
+    if (!existed_) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOfficeKey);
 }
 
 RegisteredAddIn::~RegisteredAddIn() {

@@ -13,6 +13,19 @@ bool installAddInEnvironment();
 // the test program.
 HRESULT callAddInExport(const char* name);
 
+// Registration creates the Office add-in keys' parents where Office is not installed, and keeps them on
+// removal as keys that Office shares; this takes them away again when they were not there before.
+class OfficeParentKeys {
+public:
+    OfficeParentKeys();
+    ~OfficeParentKeys();
+    OfficeParentKeys(const OfficeParentKeys&) = delete;
+    OfficeParentKeys& operator=(const OfficeParentKeys&) = delete;
+
+private:
+    bool existed_;
+};
+
 // The add-in beside the test program registered through DllRegisterServer while this lives; unregistered
 // again through DllUnregisterServer, its question answered Yes.
 class RegisteredAddIn {
@@ -24,6 +37,7 @@ public:
     bool ok() const { return result_ == S_OK; }
 
 private:
+    OfficeParentKeys office_;
     HRESULT result_;
 };
 

@@ -164,11 +164,14 @@ ToolRun regsvr32(const std::wstring& arguments, int answer) {
                 char className[16] = {};
                 ::GetClassNameA(window, className, sizeof className);
                 if (owner != search.processId || std::string(className) != "#32770" ||
-                    !search.answered.insert(window).second)
+                    search.answered.count(window) || !::IsWindowVisible(window))
                     return TRUE;
+                // A box still being built has no texts yet; it is looked at again on the next tick.
                 char caption[256] = {}, text[1024] = {};
-                ::GetWindowTextA(window, caption, sizeof caption);
-                ::GetWindowTextA(::GetDlgItem(window, 0xFFFF), text, sizeof text);
+                if (::GetWindowTextA(window, caption, sizeof caption) == 0 ||
+                    ::GetWindowTextA(::GetDlgItem(window, 0xFFFF), text, sizeof text) == 0)
+                    return TRUE;
+                search.answered.insert(window);
                 const bool question = ::GetDlgItem(window, IDYES) != nullptr;
                 search.run->shown.push_back({caption, text, question});
                 ::PostMessageA(window, WM_COMMAND, question ? search.answer : IDOK, 0);
@@ -190,14 +193,17 @@ class OtherSoftware {
 public:
     OtherSoftware() {
         for (const char* app : kOfficeApps) {
-            fixtures::setDword(HKEY_LOCAL_MACHINE,
-                               std::string("Software\\Microsoft\\Office\\") + app + "\\Addins\\Other.Addin",
-                               "LoadBehavior", 3);
-            fixtures::setString(HKEY_LOCAL_MACHINE,
-                                std::string("Software\\Microsoft\\Office\\") + app + "\\Addins",
-                                "ForeignValue", "theirs");
+            const std::string addIns = std::string("Software\\Microsoft\\Office\\") + app + "\\Addins";
+            create(HKEY_LOCAL_MACHINE, addIns + "\\Other.Addin");
+            fixtures::setDword(HKEY_LOCAL_MACHINE, addIns + "\\Other.Addin", "LoadBehavior", 3);
+            fixtures::setString(HKEY_LOCAL_MACHINE, addIns, "ForeignValue", "theirs");
         }
+        create(HKEY_CLASSES_ROOT, kForeignClass + "\\InprocServer32");
         fixtures::setString(HKEY_CLASSES_ROOT, kForeignClass + "\\InprocServer32", "", "C:\\other.dll");
+    }
+    static void create(HKEY root, const std::string& path) {
+        win::UniqueHkey key;
+        ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.receive(), nullptr);
     }
     ~OtherSoftware() {
         fixtures::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Office");
@@ -215,6 +221,7 @@ InstallationFixture::Options installerWith(const std::string& remove) {
 
 TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
     OtherSoftware other;
+    const bool vendorKeyExisted = fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Corvane");
     InstallationFixture installed(installerWith("C:\\Quillery\\cleanup.exe /all"));
     installed.keep();  // the add-in deletes the key itself
     const std::set<std::wstring> before = snapshot();
@@ -262,6 +269,7 @@ TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
     EXPECT_EQ(stringValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect).c_str()),
               "C:\\Quillery\\cleanup.exe /all");
     fixtures::deleteValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect));
+    if (!vendorKeyExisted) fixtures::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Corvane");
 }
 
 struct UnregisterCase {
@@ -275,6 +283,7 @@ struct UnregisterCase {
 };
 
 TEST(Registration, UnregistrationFollowsTheUsersAnswerAndTheInstallersCommand) {
+    const OfficeParentKeys office;
     const std::vector<UnregisterCase> cases = {
         {"answered No", true, "C:\\cleanup.exe", IDNO, 8, true, "<missing>"},
         {"empty Remove", true, "", IDYES, S_OK, false, "<missing>"},
@@ -344,6 +353,7 @@ private:
 };
 
 TEST(Registration, FailingScriptWritesNothingAndRestoresTheThreadLocale) {
+    const OfficeParentKeys office;
     InstallationFixture installed(installerWith("C:\\cleanup.exe"));
     BrokenCopy broken(
         "HKCR\r\n{\r\n    TandrelQuillery.Broken = s 'x'\r\n    {\r\n        'unterminated\r\n    "
