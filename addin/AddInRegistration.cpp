@@ -53,15 +53,6 @@ std::string connectClassText() {
     return std::string(wide, wide + 38);
 }
 
-template <typename T>
-std::unique_ptr<T> tryMake() noexcept {
-    try {
-        return std::make_unique<T>();
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 void showMessage(const std::string& text, const std::string& caption) {
     if (!text.empty() && !caption.empty()) ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
 }
@@ -72,7 +63,7 @@ extern "C" HRESULT WINAPI DllRegisterServer() noexcept {
     const HRESULT result = addInModule().registerServer();
     if (result != S_OK) return result;
     return comBoundary([] {
-        std::unique_ptr<RegistryAccess> registry = tryMake<RegistryAccess>();
+        std::unique_ptr<RegistryAccess> registry = makeOrNull<RegistryAccess>();
         if (!registry) return S_OK;
         const std::string uninstallKey = kUninstallParent + connectClassText();
         for (const char* parent : kOfficeAddInParents) {
@@ -92,15 +83,14 @@ extern "C" HRESULT WINAPI DllRegisterServer() noexcept {
 
 extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
     return comBoundary([] {
-        std::unique_ptr<ToolbarSettings> settings = tryMake<ToolbarSettings>();
+        std::unique_ptr<ToolbarSettings> settings = makeOrNull<ToolbarSettings>();
         if (!settings) return kNotAttempted;
-        std::unique_ptr<StringTable> strings;
-        try {
-            strings = std::make_unique<StringTable>(AnsiCodePage::instance());
-            strings->load(settings->stringsFilePath());
-        } catch (...) {
-            return kNotAttempted;
-        }
+        std::unique_ptr<StringTable> strings = orFallback(std::unique_ptr<StringTable>(), [&] {
+            auto table = std::make_unique<StringTable>(AnsiCodePage::instance());
+            table->load(settings->stringsFilePath());
+            return table;
+        });
+        if (!strings) return kNotAttempted;
         const std::string caption = kDisplayName;
         const std::string question = strings->lookup(kUninstallPrompt);
         if (!caption.empty() && !question.empty() &&
@@ -113,7 +103,7 @@ extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
             showMessage(strings->lookup(kUninstallFailure), caption);
             return result;
         }
-        if (std::unique_ptr<RegistryAccess> registry = tryMake<RegistryAccess>()) {
+        if (std::unique_ptr<RegistryAccess> registry = makeOrNull<RegistryAccess>()) {
             const char* installation = ToolbarSettings::kInstallationKeyPath;
             const std::string command =
                 registry->readString(HKEY_LOCAL_MACHINE, installation, kRemove, false);

@@ -94,6 +94,7 @@ trap 'restore_printer; rm -rf "$work"' EXIT
 snapshot >"$work/before"
 
 installed='C:\Program Files\Corvane Quillery'
+uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 doctor() { wine "$installed\\quillery-doctor.exe" "$@"; }
 ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows":true' <<<"$report"; }
 
@@ -107,6 +108,39 @@ about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-a
 grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
 grep -q "Version.*1.41.0.0" < <(wine reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
     fail "the installation key has no Version"
+
+# -- The package's registration is the library's own --------------------------------------------------------------
+# The package writes the library's registration as registry rows (a silent removal could not answer the library's
+# own question), so those rows must be exactly what DllRegisterServer writes: export every key they name, let the
+# installed library register itself over them, and compare.
+registration_keys=$(awk -F'\t' '$2 == 2 || $2 == -1 { print $3 }' <<<"$registry" | awk -F'\\' '
+    $2 == "Classes" { n = ($3 == "CLSID" || $3 == "TypeLib" || $3 == "Interface") ? 4 : 3 }
+    $3 == "Office" { n = 6 }
+    $2 == "Classes" || $3 == "Office" { key = "HKLM"; for (i = 1; i <= n; i++) key = key "\\" $i; print key }' |
+    sort -u)
+registration() {
+    local key
+    while read -r key; do
+        echo "== $key"
+        # The library's flags: Wine's RegisterTypeLib writes the loader's "has a disk image" flag (8), which
+        # Windows leaves out; the package writes what Windows writes.
+        wine reg export "$key" "$work/registration.reg" /y >/dev/null 2>&1 &&
+            iconv -f UTF-16 -t UTF-8 "$work/registration.reg" | tr -d '\r' | sed 1d |
+            awk 'BEGIN { RS = ""; ORS = "\n\n" } !/\\FLAGS\]/'
+    done <<<"$registration_keys"
+}
+registration >"$work/by-package"
+check "the library registers itself" wine regsvr32 /s "$installed\\Quillery.dll"
+registration >"$work/by-library"
+diff -u "$work/by-package" "$work/by-library" || fail "the package's registration differs from the library's own"
+# The library also lists itself among the installed programs; the package does that under its own product code.
+connect_class=$(awk -F'\t' '$3 ~ /TandrelQuillery\.Connect\\CLSID\\$/ { print $5 }' <<<"$registry")
+wine reg delete "$uninstall_root\\$connect_class" /f >/dev/null 2>&1
+# Wine's RegisterTypeLib also describes the interface to 32-bit processes; a 64-bit in-process server has no
+# 32-bit client, so the package does not, and the test takes the library's copy away again.
+for key in $(grep -o 'Interface\\{[0-9A-F-]*}' <<<"$registration_keys" | sort -u); do
+    wine reg delete "HKLM\\Software\\Classes\\Wow6432Node\\$key" /f >/dev/null 2>&1
+done
 
 # -- The same package again repairs --------------------------------------------------------------------------------
 rm -f "$(winepath -u "$installed\\word.xml")"
