@@ -28,7 +28,8 @@ constexpr const char* kNoRibbon = "QuilleryTest.NoRibbon";
 const std::string kWordAddIns = "Software\\Microsoft\\Office\\Word\\Addins";
 const std::string kSavedAddIns = "Software\\Microsoft\\Office\\Word\\Addins (kept aside by a test)";
 // {6F0A7E52-8C1B-4A86-9C53-2B7D0E4A1F11}
-constexpr CLSID kNoRibbonClass = {0x6F0A7E52, 0x8C1B, 0x4A86, {0x9C, 0x53, 0x2B, 0x7D, 0x0E, 0x4A, 0x1F, 0x11}};
+constexpr CLSID kNoRibbonClass = {
+    0x6F0A7E52, 0x8C1B, 0x4A86, {0x9C, 0x53, 0x2B, 0x7D, 0x0E, 0x4A, 0x1F, 0x11}};
 
 // Word's add-in keys of one row in both hives; whatever keys the prefix had are put aside meanwhile.
 class AddInKeys {
@@ -75,11 +76,14 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID__IDTExtensibility2))
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            IsEqualIID(iid, IID__IDTExtensibility2))
             return answer(object);
         return E_NOINTERFACE;
     }
-    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, ext_ConnectMode, IDispatch*, SAFEARRAY**) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, ext_ConnectMode, IDispatch*, SAFEARRAY**) override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override { return S_OK; }
@@ -108,11 +112,13 @@ public:
 // The stand-in class, creatable by its ProgID in this process for the length of a row.
 class ConnectionOnlyClass {
 public:
-    ConnectionOnlyClass() : progIdKey_(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kNoRibbon + "\\CLSID") {
+    ConnectionOnlyClass()
+        : progIdKey_(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kNoRibbon + "\\CLSID") {
         wchar_t text[40] = {};
         ::StringFromGUID2(kNoRibbonClass, text, 40);
         fixtures::setString(HKEY_LOCAL_MACHINE, progIdKey_.path(), "", std::string(text, text + 38));
-        ::CoRegisterClassObject(kNoRibbonClass, &factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+        ::CoRegisterClassObject(kNoRibbonClass, &factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                &cookie_);
     }
     ~ConnectionOnlyClass() { ::CoRevokeClassObject(cookie_); }
 
@@ -123,7 +129,8 @@ private:
 };
 
 std::string markupWith(const std::string& group) {
-    return "<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" onLoad=\"OnLoad\"><ribbon><tabs>"
+    return "<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" "
+           "onLoad=\"OnLoad\"><ribbon><tabs>"
            "<tab idMso=\"TabHome\">" +
            group + "</tab></tabs></ribbon></customUI>";
 }
@@ -147,32 +154,153 @@ const std::map<std::string, std::string> kFixtureMarkup;
 std::vector<Row> rows() {
     const fixtures::PrinterFixture::Options printer;
     return {
-        {"machine key, load at start-up", {{kMachine, kOurs, 3}}, kFixtureMarkup, printer, kLimit, {"+TandrelQuillery.Connect"}, {}, 9},
-        {"user key, load at start-up", {{kUser, kOurs, 3}}, kFixtureMarkup, printer, kLimit, {"+TandrelQuillery.Connect"}, {}, 9},
-        {"unloaded, do not load", {{kMachine, kOurs, 0}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"loaded, do not load", {{kMachine, kOurs, 1}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"unloaded, load at start-up", {{kMachine, kOurs, 2}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"load on demand", {{kUser, kOurs, 9}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"first time, then on demand", {{kUser, kOurs, 16}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"no LoadBehavior value", {{kMachine, kOurs, std::nullopt}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"the user's key turns the machine's off", {{kMachine, kOurs, 3}, {kUser, kOurs, 2}}, kFixtureMarkup, printer, kLimit, {"TandrelQuillery.Connect"}, {}, 0},
-        {"the user's key turns the machine's on", {{kMachine, kOurs, 0}, {kUser, "tandrelquillery.connect", 3}}, kFixtureMarkup, printer, kLimit, {"+tandrelquillery.connect"}, {}, 9},
-        {"a ProgID that is not registered beside ours", {{kMachine, "Quillery.Missing", 3}, {kMachine, kOurs, 3}}, kFixtureMarkup, printer, kLimit,
-         {"+Quillery.Missing", "+TandrelQuillery.Connect"}, {Kind::CannotCreate}, 9},
-        {"a class without the connection interface", {{kUser, "TandrelQuillery.SimpleATLAddIn", 3}}, kFixtureMarkup, printer, kLimit,
-         {"+TandrelQuillery.SimpleATLAddIn"}, {Kind::CannotCreate}, 0},
-        {"an add-in without IRibbonExtensibility", {{kUser, kNoRibbon, 3}}, kFixtureMarkup, printer, kLimit, {"+QuilleryTest.NoRibbon"}, {Kind::NoRibbon}, 0},
-        {"no default printer: no markup", {{kMachine, kOurs, 3}}, kFixtureMarkup, fixtures::PrinterFixture::noDefaultPrinter(), kLimit,
-         {"+TandrelQuillery.Connect"}, {Kind::NoMarkup}, 0},
-        {"markup that is not well formed", {{kMachine, kOurs, 3}}, {{"XMLWordLarge", "<customUI><ribbon>"}}, printer, kLimit,
-         {"+TandrelQuillery.Connect"}, {Kind::Malformed}, 0},
-        {"a callback the add-in does not know", {{kMachine, kOurs, 3}},
-         {{"XMLWordLarge", markupWith("<group id=\"G\" getLabel=\"GetColour\"><button id=\"B\" getLabel=\"GetLabel\" onAction=\"OnPrintClicked\"/></group>")}},
-         printer, kLimit, {"+TandrelQuillery.Connect"}, {Kind::UnknownCallback}, 2},
-        {"one id for two controls", {{kMachine, kOurs, 3}},
-         {{"XMLWordLarge", markupWith("<group id=\"G\"><button id=\"B\" label=\"1\"/><button id=\"B\" label=\"2\"/></group>")}},
-         printer, kLimit, {"+TandrelQuillery.Connect"}, {Kind::DuplicateId}, 0},
-        {"a load over the resiliency limit", {{kMachine, kOurs, 3}}, kFixtureMarkup, printer, 0, {"+TandrelQuillery.Connect"}, {Kind::SlowLoad}, 9},
+        {"machine key, load at start-up",
+         {{kMachine, kOurs, 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {},
+         8},
+        {"user key, load at start-up",
+         {{kUser, kOurs, 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {},
+         8},
+        {"unloaded, do not load",
+         {{kMachine, kOurs, 0}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"loaded, do not load",
+         {{kMachine, kOurs, 1}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"unloaded, load at start-up",
+         {{kMachine, kOurs, 2}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"load on demand",
+         {{kUser, kOurs, 9}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"first time, then on demand",
+         {{kUser, kOurs, 16}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"no LoadBehavior value",
+         {{kMachine, kOurs, std::nullopt}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"the user's key turns the machine's off",
+         {{kMachine, kOurs, 3}, {kUser, kOurs, 2}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"TandrelQuillery.Connect"},
+         {},
+         0},
+        {"the user's key turns the machine's on",
+         {{kMachine, kOurs, 0}, {kUser, "tandrelquillery.connect", 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+tandrelquillery.connect"},
+         {},
+         8},
+        {"a ProgID that is not registered beside ours",
+         {{kMachine, "Quillery.Missing", 3}, {kMachine, kOurs, 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+Quillery.Missing", "+TandrelQuillery.Connect"},
+         {Kind::CannotCreate},
+         8},
+        {"a class without the connection interface",
+         {{kUser, "TandrelQuillery.SimpleATLAddIn", 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+TandrelQuillery.SimpleATLAddIn"},
+         {Kind::CannotCreate},
+         0},
+        {"an add-in without IRibbonExtensibility",
+         {{kUser, kNoRibbon, 3}},
+         kFixtureMarkup,
+         printer,
+         kLimit,
+         {"+QuilleryTest.NoRibbon"},
+         {Kind::NoRibbon},
+         0},
+        {"no default printer: no markup",
+         {{kMachine, kOurs, 3}},
+         kFixtureMarkup,
+         fixtures::PrinterFixture::noDefaultPrinter(),
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {Kind::NoMarkup},
+         0},
+        {"markup that is not well formed",
+         {{kMachine, kOurs, 3}},
+         {{"XMLWordLarge", "<customUI><ribbon>"}},
+         printer,
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {Kind::Malformed},
+         0},
+        {"a callback the add-in does not know",
+         {{kMachine, kOurs, 3}},
+         {{"XMLWordLarge", markupWith("<group id=\"G\" getLabel=\"GetColour\"><button id=\"B\" "
+                                      "getLabel=\"GetLabel\" onAction=\"OnPrintClicked\"/></group>")}},
+         printer,
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {Kind::UnknownCallback},
+         2},
+        {"one id for two controls",
+         {{kMachine, kOurs, 3}},
+         {{"XMLWordLarge",
+           markupWith(
+               "<group id=\"G\"><button id=\"B\" label=\"1\"/><button id=\"B\" label=\"2\"/></group>")}},
+         printer,
+         kLimit,
+         {"+TandrelQuillery.Connect"},
+         {Kind::DuplicateId},
+         0},
+        {"a load over the resiliency limit",
+         {{kMachine, kOurs, 3}},
+         kFixtureMarkup,
+         printer,
+         0,
+         {"+TandrelQuillery.Connect"},
+         {Kind::SlowLoad},
+         8},
     };
 }
 
@@ -198,7 +326,8 @@ TEST(StartupRules, EachRowListsLoadsAndReportsAsOfficeWouldAndGivesEveryObjectBa
         std::vector<std::string> listed;
         size_t shown = 0;
         for (const auto& entry : session.addIns()) {
-            listed.push_back((entry.session ? "+" : "") + std::string(entry.key.progId.begin(), entry.key.progId.end()));
+            listed.push_back((entry.session ? "+" : "") +
+                             std::string(entry.key.progId.begin(), entry.key.progId.end()));
             if (entry.session) shown += entry.session->controls().size();
         }
         EXPECT_EQ(row.listed, listed);
@@ -224,6 +353,10 @@ TEST(StartupRules, TheHostCallsTheAddInInOfficesOrderAndOperatesTheGroup) {
     hostsim::AddInSession* addIn = session.loaded(widened(kOurs));
     ASSERT_NE(nullptr, addIn);
     const std::vector<std::wstring> startup = addIn->trace();
+    // The box shows the state stored for the user; the click gives the other.
+    const hostsim::ShownControl* box = addIn->control(L"CheckBoxBlackAndWhiteExcelID");
+    ASSERT_NE(nullptr, box);
+    const std::wstring toggledTo = box->pressed ? L"false" : L"true";
     EXPECT_TRUE(session.perform({hostsim::UserAction::Kind::Choose, L"DropDownPrintQualityExcelID", 2}));
     EXPECT_TRUE(session.perform({hostsim::UserAction::Kind::Toggle, L"CheckBoxBlackAndWhiteExcelID"}));
     EXPECT_FALSE(session.perform({hostsim::UserAction::Kind::Choose, L"DropDownPrintQualityExcelID", 99}));
@@ -239,10 +372,11 @@ TEST(StartupRules, TheHostCallsTheAddInInOfficesOrderAndOperatesTheGroup) {
         L"OnLoad(RibbonUI) -> S_OK",
     };
     EXPECT_EQ(expected, startup);
-    const std::vector<std::wstring> after(addIn->trace().begin() + static_cast<long>(startup.size()), addIn->trace().end());
+    const std::vector<std::wstring> after(addIn->trace().begin() + static_cast<long>(startup.size()),
+                                          addIn->trace().end());
     const std::vector<std::wstring> expectedAfter = {
         L"OnPrintQualityClicked(DropDownPrintQualityExcelID, \"DropDownPrintQualityExcelID2\", 2) -> S_OK",
-        L"OnBlackAndWhiteClicked(CheckBoxBlackAndWhiteExcelID, true) -> S_OK",
+        L"OnBlackAndWhiteClicked(CheckBoxBlackAndWhiteExcelID, " + toggledTo + L") -> S_OK",
         L"(DropDownPrintQualityExcelID has no item 99)",
         L"OnBeginShutdown([]) -> S_OK",
         L"OnDisconnection(ext_dm_HostShutdown, []) -> S_OK",

@@ -36,8 +36,9 @@ HWND visibleDialogOfThread() {
 }  // namespace
 
 AboutWatch::AboutWatch(std::wstring closeSignal) : closeSignal_(std::move(closeSignal)) {
-    hostWindow_ = ::CreateWindowExW(0, L"Static", L"Office host (simulated)", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                    480, 320, nullptr, nullptr, nullptr, nullptr);
+    hostWindow_ =
+        ::CreateWindowExW(0, L"Static", L"Office host (simulated)", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                          480, 320, nullptr, nullptr, nullptr, nullptr);
     ::SetActiveWindow(hostWindow_);
     active = this;
     timer_ = ::SetTimer(nullptr, 0, kTickMilliseconds, &AboutWatch::tick);
@@ -66,14 +67,15 @@ void CALLBACK AboutWatch::tick(HWND, UINT, UINT_PTR, DWORD) {
         RECT place{};
         ::GetWindowRect(box, &place);
         wchar_t line[400];
-        std::swprintf(line, 400, L"About box open: \"%ls\" at %ld,%ld size %ldx%ld", title, place.left, place.top,
-                      place.right - place.left, place.bottom - place.top);
+        std::swprintf(line, 400, L"About box open: \"%ls\" at %ld,%ld size %ldx%ld", title, place.left,
+                      place.top, place.right - place.left, place.bottom - place.top);
         say(line);
     }
     ++watch->ticks_;
     const bool signalled = !watch->closeSignal_.empty() &&
                            ::GetFileAttributesW(watch->closeSignal_.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const bool due = watch->closeSignal_.empty() ? watch->ticks_ > kTicksWithoutSignal : watch->ticks_ > kMostTicks;
+    const bool due =
+        watch->closeSignal_.empty() ? watch->ticks_ > kTicksWithoutSignal : watch->ticks_ > kMostTicks;
     if (signalled || due) {
         say(L"pressing OK");
         ::SendMessageW(::FindWindowExW(box, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);

@@ -9,7 +9,8 @@ std::wstring stringValue(HKEY key, const wchar_t* name) {
     wchar_t text[1024] = {};
     DWORD size = sizeof(text) - sizeof(wchar_t);
     DWORD type = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::wstring();
     // The stored text need not be terminated: take what the query returned, up to a first NUL.
@@ -26,7 +27,8 @@ void readKeys(HKEY root, bool perUser, const HostProfile& host, std::vector<AddI
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD length = 256;
-        const LONG status = ::RegEnumKeyExW(addIns.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status =
+            ::RegEnumKeyExW(addIns.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) continue;
         AddInKey entry;
@@ -35,8 +37,8 @@ void readKeys(HKEY root, bool perUser, const HostProfile& host, std::vector<AddI
         win::UniqueHkey key;
         if (::RegOpenKeyExW(addIns.get(), name, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
             DWORD value = 0, size = sizeof(value), type = 0;
-            if (::RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                   &size) == ERROR_SUCCESS &&
+            if (::RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
                 type == REG_DWORD && size == sizeof(value)) {
                 entry.hasLoadBehavior = true;
                 entry.loadBehavior = value;
@@ -86,14 +88,22 @@ std::wstring AddInKey::loadBehaviorText() const {
     if (!hasLoadBehavior) return L"no LoadBehavior: not loaded";
     // The low bit is whether it is loaded now, the others when the host loads it.
     switch (loadBehavior) {
-    case 0: return L"Unloaded, do not load automatically (0)";
-    case 1: return L"Loaded, do not load automatically (1)";
-    case 2: return L"Unloaded, load at start-up (2)";
-    case 3: return L"Load at start-up (3)";
-    case 8: return L"Unloaded, load on demand (8)";
-    case 9: return L"Load on demand (9)";
-    case 16: return L"Load first time, then on demand (16)";
-    default: return L"unknown load behaviour (" + std::to_wstring(loadBehavior) + L"): not loaded";
+        case 0:
+            return L"Unloaded, do not load automatically (0)";
+        case 1:
+            return L"Loaded, do not load automatically (1)";
+        case 2:
+            return L"Unloaded, load at start-up (2)";
+        case 3:
+            return L"Load at start-up (3)";
+        case 8:
+            return L"Unloaded, load on demand (8)";
+        case 9:
+            return L"Load on demand (9)";
+        case 16:
+            return L"Load first time, then on demand (16)";
+        default:
+            return L"unknown load behaviour (" + std::to_wstring(loadBehavior) + L"): not loaded";
     }
 }
 

@@ -9,8 +9,8 @@
 
 namespace hostsim {
 
-// One of the three Office hosts as its start-up meets an add-in: the name on the simulator's command line, the
-// name of its key under Software\Microsoft\Office, the ribbon it builds, and its automation double.
+// One of the three Office hosts as its start-up meets an add-in: the name on the simulator's command line,
+// the name of its key under Software\Microsoft\Office, the ribbon it builds, and its automation double.
 struct HostProfile {
     const wchar_t* name;          // "word"
     const wchar_t* registryName;  // "Word"
@@ -23,12 +23,13 @@ const std::vector<HostProfile>& hostProfiles();
 // The profile named (ignoring case), or null.
 const HostProfile* hostNamed(const std::wstring& name);
 
-// One add-in key under Software\Microsoft\Office\<Host>\Addins, as the host's start-up reads it. When the same
-// ProgID is registered for the machine and for the user, the host lists it once and the user's key decides: it
-// is where the COM Add-ins dialog keeps a user's choice, since a user may not write the machine's key.
+// One add-in key under Software\Microsoft\Office\<Host>\Addins, as the host's start-up reads it. When the
+// same ProgID is registered for the machine and for the user, the host lists it once and the user's key
+// decides: it is where the COM Add-ins dialog keeps a user's choice, since a user may not write the machine's
+// key.
 struct AddInKey {
     std::wstring progId;
-    bool perUser = false;  // found under HKEY_CURRENT_USER (else HKEY_LOCAL_MACHINE)
+    bool perUser = false;          // found under HKEY_CURRENT_USER (else HKEY_LOCAL_MACHINE)
     bool hasLoadBehavior = false;  // a REG_DWORD "LoadBehavior" is there
     DWORD loadBehavior = 0;
     std::wstring friendlyName;

@@ -9,8 +9,9 @@ namespace {
 
 // The callback attributes of a control that the ribbon calls as it shows it, in the order it calls them;
 // getItemCount is followed by getItemID and getItemLabel for every item.
-const wchar_t* const kDisplayOrder[] = {L"getVisible", L"getEnabled", L"getLabel",     L"getSupertip",
-                                        L"getPressed", L"getItemCount", L"getSelectedItemIndex"};
+const wchar_t* const kDisplayOrder[] = {L"getVisible",          L"getEnabled", L"getLabel",
+                                        L"getSupertip",         L"getPressed", L"getItemCount",
+                                        L"getSelectedItemIndex"};
 
 bool isCallbackAttribute(const std::wstring& name) {
     return name.compare(0, 3, L"get") == 0 || name.compare(0, 2, L"on") == 0 || name == L"loadImage";
@@ -20,7 +21,8 @@ double millisecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     ::QueryPerformanceCounter(&now);
     ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
 }
 
 std::wstring quoted(const std::wstring& text) {
@@ -81,13 +83,15 @@ bool AddInSession::load(const std::wstring& progId) {
     LARGE_INTEGER start;
     ::QueryPerformanceCounter(&start);
 
-    const std::wstring notLoaded = L"Not loaded. A runtime error occurred during the loading of the COM Add-in " +
-                                   quoted(progId) + L": ";
+    const std::wstring notLoaded =
+        L"Not loaded. A runtime error occurred during the loading of the COM Add-in " + quoted(progId) +
+        L": ";
     CLSID classId;
     HRESULT status = ::CLSIDFromProgID(progId.c_str(), &classId);
     if (FAILED(status)) {
         traced(L"CLSIDFromProgID(" + quoted(progId) + L")", status);
-        find(Finding::Kind::CannotCreate, notLoaded + L"the ProgID is not registered (" + statusText(status) + L")");
+        find(Finding::Kind::CannotCreate,
+             notLoaded + L"the ProgID is not registered (" + statusText(status) + L")");
         return false;
     }
     status = traced(L"CoCreateInstance(" + quoted(progId) + L")", host_.create(progId.c_str()));
@@ -113,11 +117,12 @@ bool AddInSession::load(const std::wstring& progId) {
     status = host_.customUI(hostProfile_.ribbonId, markup_, received);
     traced(L"GetCustomUI(" + quoted(hostProfile_.ribbonId) + L")", status);
     if (status == E_NOINTERFACE) {
-        find(Finding::Kind::NoRibbon, quoted(progId) + L" is loaded but offers no IRibbonExtensibility: it adds "
-                                                       L"nothing to the ribbon");
+        find(Finding::Kind::NoRibbon, quoted(progId) +
+                                          L" is loaded but offers no IRibbonExtensibility: it adds "
+                                          L"nothing to the ribbon");
     } else if (FAILED(status)) {
-        find(Finding::Kind::CallbackFailed,
-             L"Custom UI runtime error in " + quoted(progId) + L": GetCustomUI failed (" + statusText(status) + L")");
+        find(Finding::Kind::CallbackFailed, L"Custom UI runtime error in " + quoted(progId) +
+                                                L": GetCustomUI failed (" + statusText(status) + L")");
     } else if (!received || markup_.empty()) {
         find(Finding::Kind::NoMarkup, quoted(progId) + L" handed out no ribbon markup for " +
                                           quoted(hostProfile_.ribbonId) + L": it adds nothing to the ribbon");
@@ -128,10 +133,11 @@ bool AddInSession::load(const std::wstring& progId) {
     loadMilliseconds_ = millisecondsSince(start);
     if (loadMilliseconds_ > options_.slowLoadMilliseconds) {
         wchar_t text[64];
-        std::swprintf(text, 64, L"%.0f ms, over the %.0f ms limit", loadMilliseconds_, options_.slowLoadMilliseconds);
-        find(Finding::Kind::SlowLoad, std::wstring(hostProfile_.title) + L" started slowly because of " +
-                                          quoted(progId) + L" (" + text +
-                                          L"): Office lists it under Slow and Disabled Add-ins and may disable it");
+        std::swprintf(text, 64, L"%.0f ms, over the %.0f ms limit", loadMilliseconds_,
+                      options_.slowLoadMilliseconds);
+        find(Finding::Kind::SlowLoad,
+             std::wstring(hostProfile_.title) + L" started slowly because of " + quoted(progId) + L" (" +
+                 text + L"): Office lists it under Slow and Disabled Add-ins and may disable it");
     }
     return true;
 }
@@ -151,12 +157,14 @@ void AddInSession::readGroup() {
     if (!document.duplicateIds.empty()) {
         // The schema makes ids unique; Office refuses the whole customisation when one is claimed twice.
         for (const std::wstring& id : document.duplicateIds)
-            find(Finding::Kind::DuplicateId, where + L"the id " + quoted(id) + L" is used by more than one control");
+            find(Finding::Kind::DuplicateId,
+                 where + L"the id " + quoted(id) + L" is used by more than one control");
         return;
     }
     checkCallbacks(document);
     if (!document.onLoad.empty() && known(document.onLoad)) {
-        traced(document.onLoad + L"(RibbonUI)", host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_)}));
+        traced(document.onLoad + L"(RibbonUI)",
+               host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_)}));
     }
     controls_.reserve(document.controls.size());
     for (const MarkupControl& markup : document.controls) {
@@ -184,9 +192,9 @@ void AddInSession::checkCallbacks(const MarkupDocument& document) {
         const HRESULT status = host_.dispatchIdOf(callback.c_str(), id);
         if (SUCCEEDED(status)) continue;
         unknownCallbacks_.insert(callback);
-        find(Finding::Kind::UnknownCallback, L"Custom UI runtime error in " + quoted(progId_) +
-                                                 L": the add-in does not know the callback " + quoted(callback) +
-                                                 L" (" + where + L"; GetIDsOfNames " + statusText(status) + L")");
+        find(Finding::Kind::UnknownCallback,
+             L"Custom UI runtime error in " + quoted(progId_) + L": the add-in does not know the callback " +
+                 quoted(callback) + L" (" + where + L"; GetIDsOfNames " + statusText(status) + L")");
     }
 }
 
@@ -214,9 +222,9 @@ bool AddInSession::ask(ShownControl& control, const wchar_t* attribute, Value& v
         note(callback + L"(" + control.markup.id + L") -> " + statusText(status) +
              (taken ? L" " + shownValue(value) : std::wstring()));
     if (FAILED(status))
-        find(Finding::Kind::CallbackFailed, L"Custom UI runtime error in " + quoted(progId_) + L": " + callback +
-                                                L" failed for " + control.markup.id + L" (" + statusText(status) +
-                                                L")");
+        find(Finding::Kind::CallbackFailed, L"Custom UI runtime error in " + quoted(progId_) + L": " +
+                                                callback + L" failed for " + control.markup.id + L" (" +
+                                                statusText(status) + L")");
     return SUCCEEDED(status) && taken;
 }
 
@@ -255,8 +263,8 @@ void AddInSession::showCallbacks(ShownControl& control) {
             const std::wstring labelCallback = markup.attribute(L"getItemLabel");
             for (LONG index = 0; index < count && index < 1000; ++index) {
                 ShownControl::Item item;
-                for (auto [callback, text] : {std::make_pair(&idCallback, &item.id),
-                                              std::make_pair(&labelCallback, &item.label)}) {
+                for (auto [callback, text] :
+                     {std::make_pair(&idCallback, &item.id), std::make_pair(&labelCallback, &item.label)}) {
                     if (callback->empty() || !known(*callback)) continue;
                     const HRESULT status = host_.itemText(callback->c_str(), control.object, index, *text);
                     if (options_.trace)
@@ -288,7 +296,8 @@ bool AddInSession::perform(const UserAction& action) {
         return false;
     }
     if (!shown->visible || !shown->enabled) {
-        note(L"(" + action.controlId + L" is " + (shown->visible ? L"disabled" : L"hidden") + L": nothing to do)");
+        note(L"(" + action.controlId + L" is " + (shown->visible ? L"disabled" : L"hidden") +
+             L": nothing to do)");
         return false;
     }
     const std::wstring callback = shown->markup.attribute(L"onAction");
@@ -299,39 +308,43 @@ bool AddInSession::perform(const UserAction& action) {
     const std::wstring& kind = shown->markup.kind;
     HRESULT status = E_UNEXPECTED;
     switch (action.kind) {
-    case UserAction::Kind::Choose: {
-        if (kind != L"dropDown" && kind != L"gallery") return false;
-        if (action.index < 0 || (!shown->items.empty() && action.index >= static_cast<LONG>(shown->items.size()))) {
-            note(L"(" + action.controlId + L" has no item " + std::to_wstring(action.index) + L")");
-            return false;
+        case UserAction::Kind::Choose: {
+            if (kind != L"dropDown" && kind != L"gallery") return false;
+            if (action.index < 0 ||
+                (!shown->items.empty() && action.index >= static_cast<LONG>(shown->items.size()))) {
+                note(L"(" + action.controlId + L" has no item " + std::to_wstring(action.index) + L")");
+                return false;
+            }
+            // The ribbon passes the id the add-in gave the item.
+            const std::wstring itemId = action.index < static_cast<LONG>(shown->items.size())
+                                            ? shown->items[action.index].id
+                                            : action.controlId + std::to_wstring(action.index);
+            status = host_.selectItem(callback.c_str(), shown->object, itemId.c_str(), action.index);
+            traced(callback + L"(" + action.controlId + L", " + quoted(itemId) + L", " +
+                       std::to_wstring(action.index) + L")",
+                   status);
+            if (SUCCEEDED(status)) shown->selected = action.index;
+            break;
         }
-        // The ribbon passes the id the add-in gave the item.
-        const std::wstring itemId = action.index < static_cast<LONG>(shown->items.size())
-                                        ? shown->items[action.index].id
-                                        : action.controlId + std::to_wstring(action.index);
-        status = host_.selectItem(callback.c_str(), shown->object, itemId.c_str(), action.index);
-        traced(callback + L"(" + action.controlId + L", " + quoted(itemId) + L", " + std::to_wstring(action.index) +
-                   L")",
-               status);
-        if (SUCCEEDED(status)) shown->selected = action.index;
-        break;
-    }
-    case UserAction::Kind::Toggle: {
-        if (kind != L"checkBox" && kind != L"toggleButton") return false;
-        const bool pressed = !shown->pressed;
-        status = host_.toggle(callback.c_str(), shown->object, pressed ? VARIANT_TRUE : VARIANT_FALSE);
-        traced(callback + L"(" + action.controlId + L", " + (pressed ? L"true" : L"false") + L")", status);
-        if (SUCCEEDED(status)) shown->pressed = pressed;
-        break;
-    }
-    case UserAction::Kind::Press:
-        if (kind != L"button") return false;
-        status = traced(callback + L"(" + action.controlId + L")", host_.action(callback.c_str(), shown->object));
-        break;
+        case UserAction::Kind::Toggle: {
+            if (kind != L"checkBox" && kind != L"toggleButton") return false;
+            const bool pressed = !shown->pressed;
+            status = host_.toggle(callback.c_str(), shown->object, pressed ? VARIANT_TRUE : VARIANT_FALSE);
+            traced(callback + L"(" + action.controlId + L", " + (pressed ? L"true" : L"false") + L")",
+                   status);
+            if (SUCCEEDED(status)) shown->pressed = pressed;
+            break;
+        }
+        case UserAction::Kind::Press:
+            if (kind != L"button") return false;
+            status = traced(callback + L"(" + action.controlId + L")",
+                            host_.action(callback.c_str(), shown->object));
+            break;
     }
     if (FAILED(status))
-        find(Finding::Kind::CallbackFailed, L"Custom UI runtime error in " + quoted(progId_) + L": " + callback +
-                                                L" failed for " + action.controlId + L" (" + statusText(status) + L")");
+        find(Finding::Kind::CallbackFailed, L"Custom UI runtime error in " + quoted(progId_) + L": " +
+                                                callback + L" failed for " + action.controlId + L" (" +
+                                                statusText(status) + L")");
     showInvalidated();
     return SUCCEEDED(status);
 }
@@ -354,8 +367,9 @@ void AddInSession::unload() {
     // What the host handed in must be back at the one reference the host holds.
     auto check = [this](ULONG references, const std::wstring& what) {
         if (references != 1)
-            find(Finding::Kind::ReferencesHeld, quoted(progId_) + L" still holds " + std::to_wstring(references - 1) +
-                                                    L" reference(s) to " + what + L" after its release");
+            find(Finding::Kind::ReferencesHeld, quoted(progId_) + L" still holds " +
+                                                    std::to_wstring(references - 1) + L" reference(s) to " +
+                                                    what + L" after its release");
     };
     check(addInObject_->references(), L"the COM add-in object");
     check(ribbonUi_->references(), L"the ribbon's IRibbonUI object");

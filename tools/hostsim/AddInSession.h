@@ -65,11 +65,11 @@ struct ShownControl {
 
 // One COM add-in in one host, from creation to release, as Office runs it: CoCreateInstance by ProgID,
 // OnConnection (at start-up, with the host's application object and a COM add-in object of the host's),
-// OnAddInsUpdate, OnStartupComplete, GetCustomUI with the host's ribbon id, the markup read with MSXML, onLoad
-// with the ribbon's object, then every callback the markup binds, control by control in the order the ribbon
-// shows the group; the user's actions; at exit OnBeginShutdown, OnDisconnection and the release, after which
-// every object handed to the add-in must be back at its count. Every host call is kept as a line of the trace
-// (when tracing). The caller's thread must be in a single-threaded apartment.
+// OnAddInsUpdate, OnStartupComplete, GetCustomUI with the host's ribbon id, the markup read with MSXML,
+// onLoad with the ribbon's object, then every callback the markup binds, control by control in the order the
+// ribbon shows the group; the user's actions; at exit OnBeginShutdown, OnDisconnection and the release, after
+// which every object handed to the add-in must be back at its count. Every host call is kept as a line of the
+// trace (when tracing). The caller's thread must be in a single-threaded apartment.
 class AddInSession {
 public:
     struct Options {

@@ -34,11 +34,11 @@ struct WindowState {
     bool announced = false;
 };
 
-HWND child(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y, int width,
-           int height, int command, HFONT font) {
-    const HWND window = ::CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width,
-                                          height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(command)),
-                                          nullptr, nullptr);
+HWND child(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x, int y,
+           int width, int height, int command, HFONT font) {
+    const HWND window =
+        ::CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(command)), nullptr, nullptr);
     ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return window;
 }
@@ -59,7 +59,8 @@ void act(WindowState& state, size_t index, const UserAction& action) {
     AddInSession& session = *state.wired[index].session;
     const size_t traced = session.trace().size();
     state.session->perform(action);
-    for (size_t line = traced; line < session.trace().size(); ++line) (*state.print)(L"  " + session.trace()[line]);
+    for (size_t line = traced; line < session.trace().size(); ++line)
+        (*state.print)(L"  " + session.trace()[line]);
     refresh(state);
 }
 
@@ -87,8 +88,8 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
         if (large) {
             if (row > 0) ++column, row = 0;
             const int x = left + kMargin + column * kColumnWidth;
-            wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | BS_MULTILINE, x, top, kLargeButtonWidth,
-                              kRows * kRowHeight - 4, 0, state.font));
+            wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | BS_MULTILINE, x, top,
+                              kLargeButtonWidth, kRows * kRowHeight - 4, 0, state.font));
             right = x + kLargeButtonWidth + kMargin;
             left += kLargeButtonWidth + kMargin - kColumnWidth;  // a large button takes a narrow column
             ++column;
@@ -97,15 +98,16 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
         const int x = left + kMargin + column * kColumnWidth;
         const int y = top + row * kRowHeight;
         if (shown.markup.kind == L"dropDown") {
-            child(window, L"Static", shown.label + L":", SS_LEFT, x, y + 4, kLabelWidth - 4, 18, 0, state.font);
+            child(window, L"Static", shown.label + L":", SS_LEFT, x, y + 4, kLabelWidth - 4, 18, 0,
+                  state.font);
             const HWND combo = child(window, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                      x + kLabelWidth, y, kComboWidth, 200, 0, state.font);
             for (const ShownControl::Item& item : shown.items)
                 ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.label.c_str()));
             wire(shown, combo);
         } else if (shown.markup.kind == L"checkBox" || shown.markup.kind == L"toggleButton") {
-            wire(shown, child(window, L"Button", shown.label, BS_CHECKBOX | WS_TABSTOP, x, y, kColumnWidth - kMargin,
-                              kRowHeight - 4, 0, state.font));
+            wire(shown, child(window, L"Button", shown.label, BS_CHECKBOX | WS_TABSTOP, x, y,
+                              kColumnWidth - kMargin, kRowHeight - 4, 0, state.font));
         } else if (shown.markup.kind == L"button") {
             wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | WS_TABSTOP, x, y, kComboWidth,
                               kRowHeight - 4, 0, state.font));
@@ -116,10 +118,11 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
         if (++row == kRows) ++column, row = 0;
     }
     const int labelTop = top + kRows * kRowHeight + 2;
-    child(window, L"Static", group ? group->label : std::wstring(), SS_CENTER, left, labelTop, right - left - 20,
-          kGroupLabelHeight, 0, state.font);
+    child(window, L"Static", group ? group->label : std::wstring(), SS_CENTER, left, labelTop,
+          right - left - 20, kGroupLabelHeight, 0, state.font);
     if (launcher)
-        wire(*launcher, child(window, L"Button", L"\x2198", BS_PUSHBUTTON, right - 20, labelTop, 16, 16, 0, state.font));
+        wire(*launcher,
+             child(window, L"Button", L"\x2198", BS_PUSHBUTTON, right - 20, labelTop, 16, 16, 0, state.font));
     // The ribbon's separator after a group.
     child(window, L"Static", L"", SS_ETCHEDVERT, right, kMargin, 2, labelTop + kGroupLabelHeight - kMargin, 0,
           state.font);
@@ -129,48 +132,49 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<WindowState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case WM_COMMAND: {
-        const int command = LOWORD(wParam);
-        if (!state || command < kFirstCommand || command - kFirstCommand >= static_cast<int>(state->wired.size()))
-            break;
-        const size_t index = static_cast<size_t>(command - kFirstCommand);
-        const Wired& wired = state->wired[index];
-        const ShownControl* shown = wired.session->control(wired.id);
-        if (!shown) break;
-        const int notification = HIWORD(wParam);
-        if (shown->markup.kind == L"dropDown" && notification == CBN_SELCHANGE) {
-            const auto selected = static_cast<LONG>(::SendMessageW(wired.window, CB_GETCURSEL, 0, 0));
-            act(*state, index, {UserAction::Kind::Choose, wired.id, selected});
-        } else if (notification == BN_CLICKED && shown->hasPressed) {
-            act(*state, index, {UserAction::Kind::Toggle, wired.id});
-        } else if (notification == BN_CLICKED && shown->markup.kind == L"button") {
-            act(*state, index, {UserAction::Kind::Press, wired.id});
-        }
-        return 0;
-    }
-    case WM_TIMER:
-        if (state && wParam == kSignalTimer) {
-            if (!state->announced && ::IsWindowVisible(window)) {
-                state->announced = true;
-                RECT place{};
-                ::GetWindowRect(window, &place);
-                wchar_t line[200];
-                std::swprintf(line, 200, L"Group window open: at %ld,%ld size %ldx%ld", place.left, place.top,
-                              place.right - place.left, place.bottom - place.top);
-                (*state->print)(line);
+        case WM_COMMAND: {
+            const int command = LOWORD(wParam);
+            if (!state || command < kFirstCommand ||
+                command - kFirstCommand >= static_cast<int>(state->wired.size()))
+                break;
+            const size_t index = static_cast<size_t>(command - kFirstCommand);
+            const Wired& wired = state->wired[index];
+            const ShownControl* shown = wired.session->control(wired.id);
+            if (!shown) break;
+            const int notification = HIWORD(wParam);
+            if (shown->markup.kind == L"dropDown" && notification == CBN_SELCHANGE) {
+                const auto selected = static_cast<LONG>(::SendMessageW(wired.window, CB_GETCURSEL, 0, 0));
+                act(*state, index, {UserAction::Kind::Choose, wired.id, selected});
+            } else if (notification == BN_CLICKED && shown->hasPressed) {
+                act(*state, index, {UserAction::Kind::Toggle, wired.id});
+            } else if (notification == BN_CLICKED && shown->markup.kind == L"button") {
+                act(*state, index, {UserAction::Kind::Press, wired.id});
             }
-            if (!state->closeSignal.empty() &&
-                ::GetFileAttributesW(state->closeSignal.c_str()) != INVALID_FILE_ATTRIBUTES)
-                ::DestroyWindow(window);
+            return 0;
         }
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        // The ribbon's light face behind labels and check boxes.
-        ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
+        case WM_TIMER:
+            if (state && wParam == kSignalTimer) {
+                if (!state->announced && ::IsWindowVisible(window)) {
+                    state->announced = true;
+                    RECT place{};
+                    ::GetWindowRect(window, &place);
+                    wchar_t line[200];
+                    std::swprintf(line, 200, L"Group window open: at %ld,%ld size %ldx%ld", place.left,
+                                  place.top, place.right - place.left, place.bottom - place.top);
+                    (*state->print)(line);
+                }
+                if (!state->closeSignal.empty() &&
+                    ::GetFileAttributesW(state->closeSignal.c_str()) != INVALID_FILE_ATTRIBUTES)
+                    ::DestroyWindow(window);
+            }
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            // The ribbon's light face behind labels and check boxes.
+            ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -187,10 +191,13 @@ void runGroupWindow(HostSession& session, const std::wstring& closeSignal,
     windowClass.lpszClassName = kClassName;
     ::RegisterClassW(&windowClass);
 
-    WindowState state{&session, closeSignal, &print, {}, static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT))};
-    const std::wstring title = std::wstring(session.profile().title) + L" (simulated): the add-ins' ribbon groups";
-    const HWND window = ::CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 20, 20,
-                                          600, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    WindowState state{
+        &session, closeSignal, &print, {}, static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT))};
+    const std::wstring title =
+        std::wstring(session.profile().title) + L" (simulated): the add-ins' ribbon groups";
+    const HWND window =
+        ::CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 20, 20, 600,
+                          200, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!window) {
         print(L"could not create the group window");
         return;
@@ -202,7 +209,8 @@ void runGroupWindow(HostSession& session, const std::wstring& closeSignal,
             right = layOut(window, state, *listed.session, right);
     }
     refresh(state);
-    RECT client = {0, 0, std::max(right + kMargin, 240), kMargin + kRows * kRowHeight + kGroupLabelHeight + kMargin};
+    RECT client = {0, 0, std::max(right + kMargin, 240),
+                   kMargin + kRows * kRowHeight + kGroupLabelHeight + kMargin};
     ::AdjustWindowRect(&client, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE);
     ::SetWindowPos(window, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
                    SWP_NOMOVE | SWP_NOZORDER);

@@ -24,7 +24,8 @@ void HostSession::start() {
 
 bool HostSession::perform(const UserAction& action) {
     for (ListedAddIn& listed : addIns_) {
-        if (listed.session && listed.session->control(action.controlId)) return listed.session->perform(action);
+        if (listed.session && listed.session->control(action.controlId))
+            return listed.session->perform(action);
     }
     return false;
 }
@@ -39,13 +40,14 @@ void HostSession::shutDown() {
         if (listed.session) listed.session->unload();
     }
     for (const std::wstring& held : office_.heldObjects())
-        hostFindings_.push_back({Finding::Kind::ReferencesHeld,
-                                 std::wstring(host_.title) + L"'s object " + held + L" is still held after exit"});
+        hostFindings_.push_back({Finding::Kind::ReferencesHeld, std::wstring(host_.title) + L"'s object " +
+                                                                    held + L" is still held after exit"});
 }
 
 AddInSession* HostSession::loaded(const std::wstring& progId) const {
     for (const ListedAddIn& listed : addIns_) {
-        if (listed.session && _wcsicmp(listed.key.progId.c_str(), progId.c_str()) == 0) return listed.session.get();
+        if (listed.session && _wcsicmp(listed.key.progId.c_str(), progId.c_str()) == 0)
+            return listed.session.get();
     }
     return nullptr;
 }
@@ -53,7 +55,8 @@ AddInSession* HostSession::loaded(const std::wstring& progId) const {
 std::vector<Finding> HostSession::findings() const {
     std::vector<Finding> all;
     for (const ListedAddIn& listed : addIns_) {
-        if (listed.session) all.insert(all.end(), listed.session->findings().begin(), listed.session->findings().end());
+        if (listed.session)
+            all.insert(all.end(), listed.session->findings().begin(), listed.session->findings().end());
     }
     all.insert(all.end(), hostFindings_.begin(), hostFindings_.end());
     return all;

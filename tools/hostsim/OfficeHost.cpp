@@ -62,9 +62,15 @@ HRESULT OfficeHost::notify(Notification notification) {
     SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
     HRESULT result = E_UNEXPECTED;
     switch (notification) {
-    case Notification::AddInsUpdate: result = connection_->OnAddInsUpdate(&custom); break;
-    case Notification::StartupComplete: result = connection_->OnStartupComplete(&custom); break;
-    case Notification::BeginShutdown: result = connection_->OnBeginShutdown(&custom); break;
+        case Notification::AddInsUpdate:
+            result = connection_->OnAddInsUpdate(&custom);
+            break;
+        case Notification::StartupComplete:
+            result = connection_->OnStartupComplete(&custom);
+            break;
+        case Notification::BeginShutdown:
+            result = connection_->OnBeginShutdown(&custom);
+            break;
     }
     ::SafeArrayDestroy(custom);
     return result;

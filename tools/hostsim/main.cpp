@@ -1,8 +1,9 @@
-// The host simulator: starts Word, Excel or PowerPoint as Office does as far as add-ins go, and shows what the
-// user and Office would see: the add-ins the host finds and how it loads them, what Office would report about
-// them, the add-in's ribbon group, and every call the host made. Then, like a user, it chooses items, toggles
-// boxes and presses buttons in the group, and shows the driver's settings key and what the host was asked to
-// do before and after. At exit it shuts the add-ins down and checks that every object it handed them is back.
+// The host simulator: starts Word, Excel or PowerPoint as Office does as far as add-ins go, and shows what
+// the user and Office would see: the add-ins the host finds and how it loads them, what Office would report
+// about them, the add-in's ribbon group, and every call the host made. Then, like a user, it chooses items,
+// toggles boxes and presses buttons in the group, and shows the driver's settings key and what the host was
+// asked to do before and after. At exit it shuts the add-ins down and checks that every object it handed them
+// is back.
 //
 //   quillery-hostsim [--register] [--trace] [--window [<close signal>]] [--about <close signal>]
 //                    word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...
@@ -59,7 +60,8 @@ void showControl(const ShownControl& control) {
             line += L" \"" + control.items[control.selected].label + L"\"";
     }
     printLine(line);
-    for (const ShownControl::Item& item : control.items) printLine(L"        item " + item.id + L"  \"" + item.label + L"\"");
+    for (const ShownControl::Item& item : control.items)
+        printLine(L"        item " + item.id + L"  \"" + item.label + L"\"");
 }
 
 // The one-shot values in the default printer's driver key, as the driver will find them.
@@ -103,7 +105,8 @@ std::vector<size_t> traceSizes(const HostSession& session) {
 
 void showTraceSince(const HostSession& session, const std::vector<size_t>& sizes) {
     for (size_t index = 0; index < session.addIns().size(); ++index) {
-        if (session.addIns()[index].session) showTrace(session.addIns()[index].session->trace(), sizes[index]);
+        if (session.addIns()[index].session)
+            showTrace(session.addIns()[index].session->trace(), sizes[index]);
     }
 }
 
@@ -150,7 +153,8 @@ bool parse(int argc, wchar_t** argv, Command& command) {
                 command.windowSignal = argv[++index];
         } else if (argument == L"--about" && hasValue) {
             command.aboutSignal = argv[++index];
-        } else if ((argument == L"--choose" || argument == L"--toggle" || argument == L"--press") && hasValue) {
+        } else if ((argument == L"--choose" || argument == L"--toggle" || argument == L"--press") &&
+                   hasValue) {
             UserAction action{UserAction::Kind::Press, argv[++index]};
             if (argument == L"--choose") {
                 const size_t equals = action.controlId.find(L'=');
@@ -200,8 +204,10 @@ int run(const Command& command) {
         showTrace(addIn.trace(), 0);
         const double micros = addIn.host().callSeconds() * 1e6;
         wchar_t timing[160];
-        std::swprintf(timing, 160, L"  ... and %ld callbacks by name for the group's display in %.0f us (%.1f us each)",
-                      addIn.host().callCount(), micros, addIn.host().callCount() ? micros / addIn.host().callCount() : 0.0);
+        std::swprintf(timing, 160,
+                      L"  ... and %ld callbacks by name for the group's display in %.0f us (%.1f us each)",
+                      addIn.host().callCount(), micros,
+                      addIn.host().callCount() ? micros / addIn.host().callCount() : 0.0);
         printLine(timing);
         if (command.trace) showTrace(addIn.displayTrace(), 0);
         if (!addIn.controls().empty()) {
@@ -251,9 +257,10 @@ int run(const Command& command) {
     printLine(L"---- what Office would report ----");
     if (findings.empty()) printLine(L"  nothing");
     for (const Finding& finding : findings) printLine(L"  " + finding.text);
-    printLine(referencesHeld ? L"reference check: FAILED (see above)"
-                             : L"reference check: the application, the COM add-in objects, the ribbon's object and "
-                               L"every control object are back at their counts");
+    printLine(referencesHeld
+                  ? L"reference check: FAILED (see above)"
+                  : L"reference check: the application, the COM add-in objects, the ribbon's object and "
+                    L"every control object are back at their counts");
     return findings.empty() ? 0 : 1;
 }
 
@@ -262,8 +269,12 @@ int run(const Command& command) {
 int wmain(int argc, wchar_t** argv) {
     Command command;
     if (!parse(argc, argv, command)) {
-        printLine(L"usage: quillery-hostsim [--register] [--trace] [--window [<close signal>]] [--about <close signal>]");
-        printLine(L"                        word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...");
+        printLine(
+            L"usage: quillery-hostsim [--register] [--trace] [--window [<close signal>]] [--about <close "
+            L"signal>]");
+        printLine(
+            L"                        word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press "
+            L"<id>] ...");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -22,10 +22,11 @@
 namespace {
 
 void show(const soak::Checkpoint& checkpoint) {
-    std::printf("%7ld sessions  %8.1f s  handles %5lu  GDI objects %4lu  private %8.1f KB  DllCanUnloadNow %s\n",
-                checkpoint.sessions, checkpoint.seconds, checkpoint.handles, checkpoint.gdiObjects,
-                static_cast<double>(checkpoint.privateBytes) / 1024.0,
-                checkpoint.canUnloadNow == S_OK ? "S_OK" : "not S_OK");
+    std::printf(
+        "%7ld sessions  %8.1f s  handles %5lu  GDI objects %4lu  private %8.1f KB  DllCanUnloadNow %s\n",
+        checkpoint.sessions, checkpoint.seconds, checkpoint.handles, checkpoint.gdiObjects,
+        static_cast<double>(checkpoint.privateBytes) / 1024.0,
+        checkpoint.canUnloadNow == S_OK ? "S_OK" : "not S_OK");
     std::fflush(stdout);
 }
 
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
         std::vector<std::unique_ptr<fixtures::CreatedKey>> addInKeys;
         for (const hostsim::HostProfile& host : hostsim::hostProfiles()) {
             const std::wstring path = hostsim::addInsKeyPath(host) + L"\\TandrelQuillery.Connect";
-            addInKeys.push_back(std::make_unique<fixtures::CreatedKey>(HKEY_CURRENT_USER, std::string(path.begin(), path.end())));
+            addInKeys.push_back(std::make_unique<fixtures::CreatedKey>(
+                HKEY_CURRENT_USER, std::string(path.begin(), path.end())));
             fixtures::setDword(HKEY_CURRENT_USER, addInKeys.back()->path(), "LoadBehavior", 3);
         }
         std::printf("%ld host sessions, a checkpoint every %ld\n", options.sessions, options.checkEvery);
@@ -56,13 +58,16 @@ int main(int argc, char** argv) {
         const soak::Result result = soak::run(options);
         const soak::Checkpoint& first = result.checkpoints.front();
         const soak::Checkpoint& last = result.checkpoints.back();
-        std::printf("%ld sessions in %.1f s (%.2f ms each); %ld presses, %ld print calls on the hosts\n", result.sessions,
-                    last.seconds, last.seconds * 1000.0 / static_cast<double>(result.sessions), result.prints,
+        std::printf("%ld sessions in %.1f s (%.2f ms each); %ld presses, %ld print calls on the hosts\n",
+                    result.sessions, last.seconds,
+                    last.seconds * 1000.0 / static_cast<double>(result.sessions), result.prints,
                     result.hostPrintCalls);
-        std::printf("growth from the first checkpoint to the last: handles %+ld, GDI objects %+ld, private %+.1f KB\n",
-                    static_cast<long>(last.handles) - static_cast<long>(first.handles),
-                    static_cast<long>(last.gdiObjects) - static_cast<long>(first.gdiObjects),
-                    (static_cast<double>(last.privateBytes) - static_cast<double>(first.privateBytes)) / 1024.0);
+        std::printf(
+            "growth from the first checkpoint to the last: handles %+ld, GDI objects %+ld, private %+.1f "
+            "KB\n",
+            static_cast<long>(last.handles) - static_cast<long>(first.handles),
+            static_cast<long>(last.gdiObjects) - static_cast<long>(first.gdiObjects),
+            (static_cast<double>(last.privateBytes) - static_cast<double>(first.privateBytes)) / 1024.0);
         std::printf("sessions with findings: %ld\n", result.sessionsWithFindings);
         for (const std::wstring& finding : result.firstFindings) std::printf("  %ls\n", finding.c_str());
         if (result.sessionsWithFindings) status = 1;
