@@ -122,7 +122,7 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
           right - left - 20, kGroupLabelHeight, 0, state.font);
     if (launcher)
         wire(*launcher,
-             child(window, L"Button", L"\x2198", BS_PUSHBUTTON, right - 20, labelTop, 16, 16, 0, state.font));
+             child(window, L"Button", L"...", BS_PUSHBUTTON, right - 20, labelTop, 16, 16, 0, state.font));
     // The ribbon's separator after a group.
     child(window, L"Static", L"", SS_ETCHEDVERT, right, kMargin, 2, labelTop + kGroupLabelHeight - kMargin, 0,
           state.font);
