@@ -5,7 +5,7 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
-                   clang libclang-rt-14-dev locales)
+                   clang libclang-rt-14-dev locales wixl msitools)
 # What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick.
 QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick)
 

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The installer package end to end, in the run's Wine prefix: its tables as msiinfo reads them back; a silent
+# installation after which the add-in loads with no installer stand-in; a second run of the same package that
+# repairs; a newer package that replaces it; and a silent removal that leaves the registry and Program Files as
+# they were. The printer driver is the one stand-in (a registry-only printer of the maker's, the default).
+#   package_test.sh <package> <newer package> <folder of quillery-doctor.exe and quillery-hostsim.exe>
+set -uo pipefail
+package=$1 newer=$2 tools=$3
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+check() { local what=$1; shift; "$@" >/dev/null 2>&1 || fail "$what"; }
+
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
+
+# -- The tables ------------------------------------------------------------------------------------------------
+registry=$(msiinfo export "$package" Registry | tr -d '\r')
+files=$(msiinfo export "$package" File | tr -d '\r')
+[ "$(property "$package" ProductVersion)" = 1.41.0.0 ] || fail "ProductVersion is $(property "$package" ProductVersion)"
+[ -n "$(property "$package" UpgradeCode)" ] || fail "no UpgradeCode"
+[ "$(property "$newer" UpgradeCode)" = "$(property "$package" UpgradeCode)" ] || fail "the newer package is another product"
+[ "$(property "$newer" ProductCode)" != "$(property "$package" ProductCode)" ] || fail "both packages share a product code"
+grep -q 'Template: x64;1033' <<<"$(msiinfo suminfo "$package")" || fail "the package is not for x64"
+grep -q 'Corvane Quillery' <<<"$(msiinfo export "$package" Directory)" || fail "no Corvane Quillery folder"
+grep -q "$(property "$package" UpgradeCode)" <<<"$(msiinfo export "$package" Upgrade)" || fail "no upgrade row"
+for file in Quillery.dll quillery-doctor.exe strings.xml word.xml word-generic.xml excel.xml excel-generic.xml \
+            powerpoint.xml powerpoint-generic.xml; do
+    grep -q "	$file	" <<<"$files" || fail "the package lacks $file"
+done
+for value in XMLStrings XMLWordLarge XMLWordLargeGeneric XMLExcelLarge XMLExcelLargeGeneric XMLPowerPointLarge \
+             XMLPowerPointLargeGeneric UnRegister Remove Version; do
+    grep -qE "Software\\\\Corvane\\\\Toolbar_Office\\\\?	$value	" <<<"$registry" || fail "the installation key lacks $value"
+done
+for host in Word Excel PowerPoint; do
+    grep -qE "Office\\\\$host\\\\Addins\\\\TandrelQuillery.Connect\\\\?	LoadBehavior	#3" <<<"$registry" ||
+        fail "$host does not load the add-in at start-up"
+done
+[ "$(grep -cE 'InprocServer32\\?		\[#QuilleryDll\]' <<<"$registry")" = 2 ] || fail "not both classes name the library"
+
+# -- The machine before ----------------------------------------------------------------------------------------
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+keys=('HKLM\Software\Classes' 'HKLM\Software\Microsoft\Office' 'HKLM\Software\Corvane'
+      'HKLM\Software\Microsoft\Active Setup' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+      'HKCU\Software\Corvane')
+snapshot() {
+    local index=0 key
+    for key in "${keys[@]}"; do
+        if wine reg export "$key" "$work/key.reg" /y >/dev/null 2>&1; then
+            # Windows Installer makes its own empty bookkeeping keys on its first run in a fresh prefix (Windows
+            # has them from the start); a product left registered there would still show with its values.
+            iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r' |
+                awk 'BEGIN { RS = ""; ORS = "\n\n" } !/^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer[^\n]*\]$/'
+        else
+            echo "absent: $key"
+        fi
+        index=$((index + 1))
+    done
+    ls -R "$(winepath -u 'C:\Program Files')" 2>/dev/null
+}
+
+cat >"$work/printer.reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print\Printers\Corvane R]
+"Port"="FILE:"
+"Print Processor"="winprint"
+"Datatype"="RAW"
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print\Printers\Corvane R\PrinterDriverData]
+"OriginalFriendlyName"="Corvane iX6800 series"
+
+[HKEY_LOCAL_MACHINE\Software\CorvaneInkJet\IjPrtSettings\Corvane iX6800 series]
+"OnceBlackAndWhite"=dword:00000000
+"OnceDuplex"=dword:00000000
+"OnceNUp"=dword:00000000
+"OncePrintQuality"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
+"Device"="Corvane R,winspool,FILE:"
+REG
+device=$(wine reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device 2>/dev/null |
+         tr -d '\r' | awk -F'    ' '/Device/ { print $4 }')
+wine regedit /S "$(winepath -w "$work/printer.reg")"
+restore_printer() {
+    wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Printers\Corvane R' /f >/dev/null 2>&1
+    wine reg delete 'HKLM\Software\CorvaneInkJet' /f >/dev/null 2>&1
+    if [ -n "$device" ]; then
+        wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /d "$device" /f >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /f >/dev/null 2>&1
+    fi
+}
+trap 'restore_printer; rm -rf "$work"' EXIT
+snapshot >"$work/before"
+
+installed='C:\Program Files\Corvane Quillery'
+doctor() { wine "$installed\\quillery-doctor.exe" "$@"; }
+ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows":true' <<<"$report"; }
+
+# -- Silent installation: the add-in loads as Office loads it ----------------------------------------------------
+check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
+check "the doctor finds a healthy installation" ribbon_shows
+word=$(wine "$tools/quillery-hostsim.exe" word 2>&1 | tr -d '\r')
+grep -q 'label "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
+touch "$work/close-about"
+about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
+grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
+grep -q "Version.*1.41.0.0" < <(wine reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
+    fail "the installation key has no Version"
+
+# -- The same package again repairs --------------------------------------------------------------------------------
+rm -f "$(winepath -u "$installed\\word.xml")"
+wine reg delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f >/dev/null 2>&1
+doctor >/dev/null 2>&1 && fail "the doctor missed a broken installation"
+check "second installation" wine msiexec /i "$(winepath -w "$package")" /qn
+check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
+check "the second installation repaired the add-in key" ribbon_shows
+
+# -- A newer package replaces it ---------------------------------------------------------------------------------
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+check "upgrade" wine msiexec /i "$(winepath -w "$newer")" /qn
+wine reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version stayed"
+wine reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
+    fail "the newer version is not registered"
+check "the upgraded installation works" ribbon_shows
+
+# -- Silent removal leaves the machine as it was -------------------------------------------------------------------
+check "silent removal" wine msiexec /x "$(winepath -w "$newer")" /qn
+snapshot >"$work/after"
+diff -u "$work/before" "$work/after" || fail "the removal left the registry or Program Files changed"
+
+[ $failures -eq 0 ] && echo "package tests passed"
+exit $((failures > 0))

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/DriverCapabilities.h"
+#include "settings/RegistryAccess.h"
+#include "settings/ToolbarSettings.h"
+#include "tools/doctor/Finding.h"
+
+namespace doctor {
+
+enum HostIndex { kWord, kExcel, kPowerPoint, kHostCount };
+
+struct HostNames {
+    const char* title;      // "Word"
+    const char* link;       // "word"
+    const char* officeKey;  // the host's folder under Software\Microsoft\Office
+};
+extern const HostNames kHosts[kHostCount];
+
+// A ribbon control as its markup declares it: the id and the callbacks it binds.
+struct DeclaredControl {
+    std::string id;
+    bool boundLabel = false;
+    bool boundSupertip = false;
+    bool boundItems = false;
+};
+
+// What the walk has learnt so far; later links depend on earlier ones.
+struct Chain {
+    Report report;
+    RegistryAccess registry;
+    ToolbarSettings settings;
+
+    bool hostLoadsAddIn[kHostCount] = {};
+    bool serverReady = false;
+    bool hostHasMarkup[kHostCount] = {};
+    // The controls of the markup each host will be handed.
+    std::vector<DeclaredControl> controls[kHostCount];
+
+    void add(const char* link, const char* title, Status status, std::string found, std::string fix = {});
+};
+
+// The links, in the order Office meets them.
+void checkOfficeKeys(Chain& chain);
+void checkClassRegistration(Chain& chain);
+void checkInstallationKey(Chain& chain);
+void checkMarkup(Chain& chain);
+void checkStrings(Chain& chain);
+void checkPrinter(Chain& chain);
+void checkRibbons(Chain& chain);
+
+// Small registry questions the add-in itself never asks.
+bool keyExists(HKEY root, const std::string& path);
+
+}  // namespace doctor
