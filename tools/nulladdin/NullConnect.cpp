@@ -28,7 +28,8 @@ BSTR fixed(const wchar_t* text) {
 
 std::wstring markupOf(const char* fileName) {
     const std::string utf8 = fixtures::fixtureData(fileName);
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
     return wide;
@@ -63,10 +64,13 @@ public:
         return count;
     }
 
-    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, ext_ConnectMode, IDispatch*, SAFEARRAY**) noexcept override {
+    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch*, ext_ConnectMode, IDispatch*,
+                                           SAFEARRAY**) noexcept override {
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY**) noexcept override { return S_OK; }
@@ -76,8 +80,8 @@ public:
         static const std::wstring word = markupOf("word.xml"), excel = markupOf("excel.xml"),
                                   powerPoint = markupOf("powerpoint.xml");
         const std::wstring id = ribbonId;
-        const std::wstring* markup = id == L"Microsoft.Word.Document"    ? &word
-                                     : id == L"Microsoft.Excel.Workbook" ? &excel
+        const std::wstring* markup = id == L"Microsoft.Word.Document"             ? &word
+                                     : id == L"Microsoft.Excel.Workbook"          ? &excel
                                      : id == L"Microsoft.PowerPoint.Presentation" ? &powerPoint
                                                                                   : nullptr;
         if (markup) *ribbonXml = ::SysAllocStringLen(markup->data(), static_cast<UINT>(markup->size()));
@@ -134,13 +138,19 @@ public:
         return answer(pressed, VARIANT_FALSE);
     }
     HRESULT STDMETHODCALLTYPE OnPrintClicked(IDispatch*) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnPrintQualityClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPrintQualityClicked(IDispatch*, BSTR*, LONG) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnLayoutClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnBlackAndWhiteClicked(IDispatch*, VARIANT_BOOL*) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnFitToPageClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDuplexClicked(IDispatch*, VARIANT_BOOL*) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnNUpClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnPagesPerSheetClicked(IDispatch*, BSTR*, LONG) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPagesPerSheetClicked(IDispatch*, BSTR*, LONG) noexcept override {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnDialogboxLauncher(IDispatch*) noexcept override { return S_OK; }
 
 private:
@@ -153,7 +163,8 @@ private:
     // The control's id, read as the product reads it.
     static std::wstring idOf(IDispatch* control) {
         IRibbonControl* ribbonControl = nullptr;
-        if (!control || FAILED(control->QueryInterface(IID_IRibbonControl, reinterpret_cast<void**>(&ribbonControl))))
+        if (!control ||
+            FAILED(control->QueryInterface(IID_IRibbonControl, reinterpret_cast<void**>(&ribbonControl))))
             return std::wstring();
         BSTR id = nullptr;
         std::wstring result;

@@ -4,8 +4,8 @@
 //    release) of ours and of the null add-in, interleaved, many runs, minimum and median, ratio ours / null;
 //  - cold: the first start-up in a fresh process (DLL load, type information, string file, markup file), and
 //    the private memory the add-in holds once started.
-// It installs the product's fixtures, the maker's printer, both classes and the add-in keys itself, and removes
-// them again.
+// It installs the product's fixtures, the maker's printer, both classes and the add-in keys itself, and
+// removes them again.
 //   quillery-startup-bench [<warm runs>]          (the child mode "--cold <host> <ProgID>" is its own)
 #include <windows.h>
 #include <objbase.h>
@@ -103,7 +103,8 @@ bool runCold(const std::wstring& host, const wchar_t* progId, double& millisecon
     startup.hStdOutput = writeEnd;
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process))
         return false;
     writing.reset();
     std::string output;
@@ -135,17 +136,19 @@ int wmain(int argc, wchar_t** argv) {
         wchar_t classText[40] = {};
         ::StringFromGUID2(CLSID_NullConnect, classText, 40);
         std::wstring dll = hostsim::addInBesideProgram();
-        dll.replace(dll.size() - std::wstring(L"Quillery.dll").size(), std::wstring::npos, L"QuilleryNull.dll");
+        dll.replace(dll.size() - std::wstring(L"Quillery.dll").size(), std::wstring::npos,
+                    L"QuilleryNull.dll");
         const std::string classKey = "Software\\Classes\\CLSID\\" + narrow(classText);
         const fixtures::CreatedKey nullClass(HKEY_LOCAL_MACHINE, classKey + "\\InprocServer32");
-        const fixtures::CreatedKey nullProgId(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + narrow(kNullProgId) + "\\CLSID");
+        const fixtures::CreatedKey nullProgId(HKEY_LOCAL_MACHINE,
+                                              "Software\\Classes\\" + narrow(kNullProgId) + "\\CLSID");
         fixtures::setString(HKEY_LOCAL_MACHINE, nullClass.path(), "", narrow(dll));
         fixtures::setString(HKEY_LOCAL_MACHINE, nullClass.path(), "ThreadingModel", "Apartment");
         fixtures::setString(HKEY_LOCAL_MACHINE, nullProgId.path(), "", narrow(classText));
 
         std::printf("start-up of the add-in against the null add-in, %d warm runs each, interleaved\n", runs);
-        std::printf("%-11s %10s %10s %10s %10s %7s %7s %10s %10s %10s\n", "host", "ours min", "ours med", "null min",
-                    "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds");
+        std::printf("%-11s %10s %10s %10s %10s %7s %7s %10s %10s %10s\n", "host", "ours min", "ours med",
+                    "null min", "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds");
         for (const hostsim::HostProfile& host : hostsim::hostProfiles()) {
             double oursCold = 0, nullCold = 0;
             size_t oursAdded = 0, nullAdded = 0;
@@ -161,9 +164,9 @@ int wmain(int argc, wchar_t** argv) {
                 null.push_back(startUp(host, office, kNullProgId));
             }
             const Figures o = figuresOf(ours), n = figuresOf(null);
-            std::printf("%-11ls %8.3fms %8.3fms %8.3fms %8.3fms %6.2fx %6.2fx %8.2fms %8.2fms %7.0f KB\n", host.name,
-                        o.minimum, o.median, n.minimum, n.median, o.median / n.median, o.minimum / n.minimum, oursCold,
-                        nullCold, static_cast<double>(oursAdded) / 1024.0);
+            std::printf("%-11ls %8.3fms %8.3fms %8.3fms %8.3fms %6.2fx %6.2fx %8.2fms %8.2fms %7.0f KB\n",
+                        host.name, o.minimum, o.median, n.minimum, n.median, o.median / n.median,
+                        o.minimum / n.minimum, oursCold, nullCold, static_cast<double>(oursAdded) / 1024.0);
             std::fflush(stdout);
         }
     }
