@@ -25,13 +25,11 @@ using Kind = hostsim::Finding::Kind;
 
 constexpr const char* kOurs = "TandrelQuillery.Connect";
 constexpr const char* kNoRibbon = "QuilleryTest.NoRibbon";
-const std::string kWordAddIns = "Software\\Microsoft\\Office\\Word\\Addins";
-const std::string kSavedAddIns = "Software\\Microsoft\\Office\\Word\\Addins (kept aside by a test)";
 // {6F0A7E52-8C1B-4A86-9C53-2B7D0E4A1F11}
 constexpr CLSID kNoRibbonClass = {
     0x6F0A7E52, 0x8C1B, 0x4A86, {0x9C, 0x53, 0x2B, 0x7D, 0x0E, 0x4A, 0x1F, 0x11}};
 
-// Word's add-in keys of one row in both hives; whatever keys the prefix had are put aside meanwhile.
+// A host's add-in keys of one row in both hives; whatever keys the prefix had are put aside meanwhile.
 class AddInKeys {
 public:
     struct Key {
@@ -40,10 +38,13 @@ public:
         std::optional<DWORD> loadBehavior;
     };
 
-    explicit AddInKeys(const std::vector<Key>& keys) {
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) move(root, kWordAddIns, kSavedAddIns);
+    AddInKeys(const wchar_t* host, const std::vector<Key>& keys) {
+        const std::wstring addIns = hostsim::addInsKeyPath(*hostsim::hostNamed(host));
+        addIns_.assign(addIns.begin(), addIns.end());
+        saved_ = addIns_ + " (kept aside by a test)";
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) move(root, addIns_, saved_);
         for (const Key& key : keys) {
-            const std::string path = kWordAddIns + "\\" + key.progId;
+            const std::string path = addIns_ + "\\" + key.progId;
             fixtures::CreatedKey(key.root, path).keep();
             fixtures::setString(key.root, path, "FriendlyName", "test " + key.progId);
             if (key.loadBehavior) fixtures::setDword(key.root, path, "LoadBehavior", *key.loadBehavior);
@@ -51,12 +52,15 @@ public:
     }
     ~AddInKeys() {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            fixtures::deleteTree(root, kWordAddIns);
-            move(root, kSavedAddIns, kWordAddIns);
+            fixtures::deleteTree(root, addIns_);
+            move(root, saved_, addIns_);
         }
     }
 
 private:
+    std::string addIns_;
+    std::string saved_;
+
     static void move(HKEY root, const std::string& from, const std::string& to) {
         if (!fixtures::keyExists(root, from)) return;
         HKEY source = nullptr, target = nullptr;
@@ -316,7 +320,7 @@ TEST(StartupRules, EachRowListsLoadsAndReportsAsOfficeWouldAndGivesEveryObjectBa
         installation.contents = row.wordMarkup;
         const fixtures::InstallationFixture installed(installation);
         const fixtures::PrinterFixture printer(row.printer);
-        const AddInKeys keys(row.keys);
+        const AddInKeys keys(L"word", row.keys);
         const ConnectionOnlyClass connectionOnly;
 
         hostsim::HostSession::Options options;
@@ -347,7 +351,7 @@ TEST(StartupRules, EachRowListsLoadsAndReportsAsOfficeWouldAndGivesEveryObjectBa
 TEST(StartupRules, TheHostCallsTheAddInInOfficesOrderAndOperatesTheGroup) {
     const fixtures::InstallationFixture installed;
     const fixtures::PrinterFixture printer;
-    const AddInKeys keys({{kMachine, kOurs, 3}});
+    const AddInKeys keys(L"excel", {{kMachine, kOurs, 3}});
     hostsim::HostSession session(*hostsim::hostNamed(L"excel"), {});
     session.start();
     hostsim::AddInSession* addIn = session.loaded(widened(kOurs));
