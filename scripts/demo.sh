@@ -49,22 +49,27 @@ show_settings() {
     run_windows "$BUILD_DIR/bin/settings-report.exe"
 }
 
-# The add-in registers itself through regsvr32 when it exports DllRegisterServer: class keys, type library and
-# the add-in keys of the three hosts ("LoadBehavior" 3). Until then the simulator writes the class keys and type
-# library and the demo the add-in keys, as registration will.
+# As the installer does it: regsvr32 calls the add-in's DllRegisterServer. Then the keys it wrote: the Office
+# add-in keys with LoadBehavior 3 (load at start-up), the class with its server and ProgID, the uninstall entry.
 register_addin() {
-    if x86_64-w64-mingw32-objdump -p "$BUILD_DIR/bin/Quillery.dll" | grep DllRegisterServer >/dev/null; then
-        wine regsvr32 /s "$BUILD_DIR/bin/Quillery.dll" && echo "regsvr32 Quillery.dll: registered"
-    else
-        run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" --register
-        local host key
-        for host in Excel PowerPoint Word; do
-            key="HKLM\\Software\\Microsoft\\Office\\$host\\Addins\\TandrelQuillery.Connect"
-            wine reg add "$key" /v FriendlyName /t REG_SZ /d "Corvane Quillery" /f >/dev/null
-            wine reg add "$key" /v LoadBehavior /t REG_DWORD /d 3 /f >/dev/null
-            echo "HKLM\\Software\\Microsoft\\Office\\$host\\Addins\\TandrelQuillery.Connect: LoadBehavior 3"
-        done
-    fi
+    local dll
+    dll=$(winepath -w "$BUILD_DIR/bin/Quillery.dll" 2>/dev/null)
+    wine regsvr32 /s "$dll" && echo "regsvr32 $dll: registered"
+    local key
+    for key in 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' \
+               'HKLM\Software\Microsoft\Office\Excel\Addins\TandrelQuillery.Connect' \
+               'HKLM\Software\Microsoft\Office\PowerPoint\Addins\TandrelQuillery.Connect' \
+               'HKCR\TandrelQuillery.Connect' \
+               'HKCR\CLSID\{@CLSID@}' \
+               'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{@CLSID@}'; do
+        key=${key//@CLSID@/$(connect_class_id)}
+        run_windows reg query "$key" /s | sed '/^$/d'
+    done
+}
+
+# The connection class's id, from the one place the identifiers live.
+connect_class_id() {
+    sed -n 's/^set(CLSID_Connect *"\(.*\)")/\1/p' "$QUILLERY_ROOT/resources/Identifiers.cmake"
 }
 
 # The host simulator starts the named host as Office does: it reads the host's add-in keys, creates the add-in by

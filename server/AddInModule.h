@@ -30,6 +30,13 @@ public:
 
     CriticalSection& moduleLock() noexcept { return moduleLock_; }
 
+    // Registration of every class in the class table and of the embedded type library, under the system's
+    // default thread locale (the caller's locale is restored afterwards, whatever the outcome).
+    HRESULT registerServer() noexcept;
+    HRESULT unregisterServer() noexcept;
+    // Runs the class's registrar script (a REGISTRY resource of this library) in one direction.
+    HRESULT runRegistrarScript(int scriptId, bool doRegister) noexcept;
+
     // The library's instance handle, recorded by DllMain.
     HINSTANCE instance() const noexcept { return instance_; }
     void setInstance(HINSTANCE instance) noexcept { instance_ = instance; }

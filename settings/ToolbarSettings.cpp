@@ -11,7 +11,7 @@ namespace {
 
 // Written by the installer (file paths, machine-wide) and kept per user (control states); same path in both
 // roots.
-constexpr const char* kBaseKeyPath = "Software\\Corvane\\Toolbar_Office\\";
+constexpr const char* kBaseKeyPath = ToolbarSettings::kInstallationKeyPath;
 // The maker's driver keeps one settings key per printer, named by the printer's friendly name.
 constexpr const char* kPrinterSettingsRoot = "Software\\CorvaneInkJet\\IjPrtSettings\\";
 

@@ -15,6 +15,10 @@ class PrinterQuery;
 // user and hands out the file paths that the installer recorded.
 class ToolbarSettings {
 public:
+    // The installation key: written by the installer in HKEY_LOCAL_MACHINE, kept per user (control states)
+    // under the same path in HKEY_CURRENT_USER.
+    static constexpr const char* kInstallationKeyPath = "Software\\Corvane\\Toolbar_Office\\";
+
     // Queries the real system; cannot fail (a missing printer or registry object only leaves fields empty).
     ToolbarSettings();
     // For tests that must see what the platform hides: the registry object to use (may be null).

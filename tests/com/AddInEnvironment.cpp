@@ -5,8 +5,10 @@
 
 #include <memory>
 
+#include "tests/com/MessageBoxAnswerer.h"
+#include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "win/UniqueLibrary.h"
 
 namespace {
 
@@ -14,19 +16,48 @@ class AddInEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        registration_ = std::make_unique<hostsim::ServerRegistration>(hostsim::addInBesideProgram());
-        ASSERT_TRUE(registration_->ok()) << "could not register the add-in beside the test program";
+        office_ = std::make_unique<OfficeParentKeys>();
+        ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK)
+            << "could not register the add-in beside the test program";
     }
     void TearDown() override {
-        registration_.reset();
+        MessageBoxAnswerer yes(IDYES);
+        callAddInExport("DllUnregisterServer");
+        office_.reset();
         ::CoUninitialize();
     }
 
 private:
-    std::unique_ptr<hostsim::ServerRegistration> registration_;
+    std::unique_ptr<OfficeParentKeys> office_;
 };
 
 }  // namespace
+
+HRESULT callAddInExport(const char* name) {
+    win::UniqueLibrary library(::LoadLibraryW(hostsim::addInBesideProgram().c_str()));
+    if (!library) return HRESULT_FROM_WIN32(::GetLastError());
+    auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
+    return entry ? entry() : E_UNEXPECTED;
+}
+
+namespace {
+constexpr char kOfficeKey[] = "Software\\Microsoft\\Office";
+}
+
+OfficeParentKeys::OfficeParentKeys() {
+    HKEY key = nullptr;
+    existed_ = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOfficeKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) ::RegCloseKey(key);
+}
+
+OfficeParentKeys::~OfficeParentKeys() {
+    if (!existed_) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOfficeKey);
+}
+
+RegisteredAddIn::~RegisteredAddIn() {
+    MessageBoxAnswerer yes(IDYES);
+    callAddInExport("DllUnregisterServer");
+}
 
 bool installAddInEnvironment() {
     ::testing::AddGlobalTestEnvironment(new AddInEnvironment());

@@ -5,8 +5,41 @@
 #include <string>
 
 // Test programs that meet the add-in through COM run on an apartment thread, with the add-in beside them
-// registered as an installed copy is (class keys and type library) for the length of the program.
+// registered through its own DllRegisterServer for the length of the program (and unregistered at the end,
+// its question answered Yes).
 bool installAddInEnvironment();
+
+// Calls one of the add-in's parameterless exports (DllRegisterServer, DllUnregisterServer) in the DLL beside
+// the test program.
+HRESULT callAddInExport(const char* name);
+
+// Registration creates the Office add-in keys' parents where Office is not installed, and keeps them on
+// removal as keys that Office shares; this takes them away again when they were not there before.
+class OfficeParentKeys {
+public:
+    OfficeParentKeys();
+    ~OfficeParentKeys();
+    OfficeParentKeys(const OfficeParentKeys&) = delete;
+    OfficeParentKeys& operator=(const OfficeParentKeys&) = delete;
+
+private:
+    bool existed_;
+};
+
+// The add-in beside the test program registered through DllRegisterServer while this lives; unregistered
+// again through DllUnregisterServer, its question answered Yes.
+class RegisteredAddIn {
+public:
+    RegisteredAddIn() : result_(callAddInExport("DllRegisterServer")) {}
+    ~RegisteredAddIn();
+    RegisteredAddIn(const RegisteredAddIn&) = delete;
+    RegisteredAddIn& operator=(const RegisteredAddIn&) = delete;
+    bool ok() const { return result_ == S_OK; }
+
+private:
+    OfficeParentKeys office_;
+    HRESULT result_;
+};
 
 // The add-in module that COM loaded into this process (null before the first creation).
 HMODULE loadedAddIn();

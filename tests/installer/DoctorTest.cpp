@@ -16,7 +16,7 @@
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "tests/com/AddInEnvironment.h"
 #include "win/UniqueHandle.h"
 
 namespace {
@@ -210,7 +210,7 @@ TEST_P(DoctorLinks, ReportsTheLinkAndTheVerdict) {
     PrinterFixture::Options printerOptions;
     link.shape(installationOptions, printerOptions);
 
-    hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
+    RegisteredAddIn registration;
     ASSERT_TRUE(registration.ok());
     OfficeAddInKeys office;
     InstallationFixture installation(installationOptions);

@@ -8,7 +8,7 @@
 #include "addin/OfficeInterfaces.h"
 #include "tests/com/AddInEnvironment.h"
 #include "tools/hostsim/OfficeHost.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "tools/hostsim/AddInLocation.h"
 #include "win/ComPtr.h"
 #include "win/UniqueBstr.h"
 

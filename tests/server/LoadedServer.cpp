@@ -3,7 +3,7 @@
 #include <unknwn.h>
 
 #include "win/EntryPoint.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "tools/hostsim/AddInLocation.h"
 #include "win/ComPtr.h"
 
 LoadedServer::LoadedServer() {

@@ -5,15 +5,15 @@
 // asked to do before and after. At exit it shuts the add-ins down and checks that every object it handed them
 // is back.
 //
-//   quillery-hostsim [--register] [--trace] [--window [<close signal>]] [--about <close signal>]
+//   quillery-hostsim [--trace] [--window [<close signal>]] [--about <close signal>]
 //                    word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...
 //
-// --register first makes the add-in beside this program creatable (class keys and type library) and leaves it
-// so. --trace shows every callback of the group's display too. --window draws the group with real controls
-// wired to the add-in's callbacks and runs until the window is closed (or the signal file exists). --about
-// presses the group's dialog launcher over an active host window; the simulator says where the box opened and
-// presses its OK button once the signal file exists (the demo takes its screenshot in between). The exit code
-// is 0 when the host ran and the reference check held, 1 when it found something, 2 on a usage error.
+// The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). --trace shows every
+// callback of the group's display too. --window draws the group with real controls wired to the add-in's
+// callbacks and runs until the window is closed (or the signal file exists). --about presses the group's
+// dialog launcher over an active host window; the simulator says where the box opened and presses its OK
+// button once the signal file exists (the demo takes its screenshot in between). The exit code is 0 when the
+// host ran and the reference check held, 1 when it found something, 2 on a usage error.
 #include <windows.h>
 #include <objbase.h>
 
@@ -28,7 +28,6 @@
 #include "tools/hostsim/AboutWatch.h"
 #include "tools/hostsim/GroupWindow.h"
 #include "tools/hostsim/HostSession.h"
-#include "tools/hostsim/ServerRegistration.h"
 
 namespace {
 
@@ -118,20 +117,8 @@ void perform(HostSession& session, const UserAction& action) {
     if (!done) printLine(L"  (" + action.controlId + L": nothing done)");
 }
 
-bool registerAddIn() {
-    hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
-    registration.keep();
-    if (!registration.ok()) {
-        printLine(L"could not register the add-in");
-        return false;
-    }
-    printLine(L"registered " + hostsim::addInBesideProgram() + L" (TandrelQuillery.Connect, type library)");
-    return true;
-}
-
 struct Command {
     const hostsim::HostProfile* host = nullptr;
-    bool registering = false;
     bool trace = false;
     bool window = false;
     std::wstring windowSignal;
@@ -143,9 +130,7 @@ bool parse(int argc, wchar_t** argv, Command& command) {
     for (int index = 1; index < argc; ++index) {
         const std::wstring argument = argv[index];
         const bool hasValue = index + 1 < argc;
-        if (argument == L"--register") {
-            command.registering = true;
-        } else if (argument == L"--trace") {
+        if (argument == L"--trace") {
             command.trace = true;
         } else if (argument == L"--window") {
             command.window = true;
@@ -172,7 +157,7 @@ bool parse(int argc, wchar_t** argv, Command& command) {
             return false;
         }
     }
-    return command.host || command.registering;
+    return command.host != nullptr;
 }
 
 int run(const Command& command) {
@@ -270,7 +255,7 @@ int wmain(int argc, wchar_t** argv) {
     Command command;
     if (!parse(argc, argv, command)) {
         printLine(
-            L"usage: quillery-hostsim [--register] [--trace] [--window [<close signal>]] [--about <close "
+            L"usage: quillery-hostsim [--trace] [--window [<close signal>]] [--about <close "
             L"signal>]");
         printLine(
             L"                        word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press "
@@ -278,9 +263,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int result = 0;
-    if (command.registering && !registerAddIn()) result = 2;
-    if (result == 0 && command.host) result = run(command);
+    const int result = run(command);
     ::CoUninitialize();
     return result;
 }

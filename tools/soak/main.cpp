@@ -1,7 +1,8 @@
-// The long-running host: installs the product and the maker's printer, registers the add-in with add-in keys
-// for the user in Word, Excel and PowerPoint, and runs complete host sessions one after another in this one
-// process (10,000 unless told), printing a checkpoint every thousand: time, handles, GDI objects, private
-// bytes, and whether the add-in could be unloaded. Everything it installed goes again at the end.
+// The long-running host: installs the product, registers the add-in through its DllRegisterServer (and leaves
+// it registered) with add-in keys for the user in Word, Excel and PowerPoint besides, and runs complete host
+// sessions one after another in this one process (10,000 unless told), printing a checkpoint every thousand:
+// time, handles, GDI objects, private bytes, and whether the add-in could be unloaded. Everything it
+// installed goes again at the end.
 //   quillery-soak [<sessions> [<check every>]]
 #include <windows.h>
 #include <objbase.h>
@@ -16,7 +17,7 @@
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AddInDiscovery.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "tools/hostsim/AddInRegistration.h"
 #include "tools/soak/Soak.h"
 
 namespace {
@@ -43,7 +44,10 @@ int main(int argc, char** argv) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int status = 0;
     {
-        hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
+        if (FAILED(hostsim::registerAddInBesideProgram())) {
+            std::fprintf(stderr, "quillery-soak: could not register the add-in\n");
+            return 1;
+        }
         fixtures::InstallationFixture installation;
         std::vector<std::unique_ptr<fixtures::CreatedKey>> addInKeys;
         for (const hostsim::HostProfile& host : hostsim::hostProfiles()) {

@@ -21,7 +21,8 @@
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AddInSession.h"
-#include "tools/hostsim/ServerRegistration.h"
+#include "tools/hostsim/AddInLocation.h"
+#include "tools/hostsim/AddInRegistration.h"
 #include "tools/nulladdin/NullAddIn.h"
 #include "win/UniqueHandle.h"
 
@@ -131,7 +132,10 @@ int wmain(int argc, wchar_t** argv) {
     {
         const fixtures::InstallationFixture installation;
         const fixtures::PrinterFixture printer;
-        const hostsim::ServerRegistration registration(hostsim::addInBesideProgram());
+        if (FAILED(hostsim::registerAddInBesideProgram())) {
+            std::fprintf(stderr, "quillery-startup-bench: could not register the add-in\n");
+            return 1;
+        }
         // The null add-in's class, beside this program.
         wchar_t classText[40] = {};
         ::StringFromGUID2(CLSID_NullConnect, classText, 40);

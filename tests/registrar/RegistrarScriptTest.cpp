@@ -1,0 +1,332 @@
+// The registrar interpreter against a registry of our own: what a script writes, byte for byte; what a faulty
+// script or a refusing registry leaves behind (nothing of the failing block); what unregistration removes and
+// what it must keep; and the library's two real scripts in both directions.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "server/registrar/RegistrarParser.h"
+#include "tests/registrar/MemoryRegistry.h"
+
+using namespace registrar;
+
+namespace {
+
+bool singleByte(unsigned char) {
+    return false;
+}
+// Lead bytes of code page 932; any byte may follow one, even a backslash, a quote or a percent sign.
+bool shiftJisLead(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+constexpr char kModulePath[] = "C:\\Program Files\\Bob's Tools\\Quillery.dll";
+
+Result run(MemoryRegistry& registry, const std::string& script, bool doRegister,
+           LeadBytePredicate isLeadByte = singleByte) {
+    RegistrarVariables variables;
+    variables.defineVariable("APPID", "");
+    const std::string module = doubledQuotes(kModulePath, isLeadByte);
+    variables.defineVariable("Module", module.c_str());
+    variables.defineVariable("Module_Raw", module.c_str());
+    RegistrarParser parser(registry, variables, TextRules{isLeadByte, plainNumber});
+    const Result result = parser.processScript(script, doRegister);
+    EXPECT_EQ(registry.openHandles(), 0u) << "keys left open by: " << script;
+    return result;
+}
+
+std::string bytes(const std::string& text) {
+    return text;
+}
+
+struct WriteCase {
+    const char* name;
+    std::string script;
+    std::string path;
+    std::string valueName;
+    std::string expected;  // type letter, ':', data bytes; empty: the key exists
+    LeadBytePredicate isLeadByte = singleByte;
+};
+
+TEST(RegistrarScript, RegistersKeysAndValuesExactlyAsWritten) {
+    const std::string jisSo = "\x83\x5C";  // a double-byte character whose second byte is a backslash
+    const std::vector<WriteCase> cases = {
+        {"quoted name with a blank", "HKCR { 'a b' }", "HKCR\\a b", "", ""},
+        {"doubled quote inside a quoted name", "HKCR { 'it''s' }", "HKCR\\it's", "", ""},
+        {"brace glued to a name is part of it", "HKCR { a{ }", "HKCR\\a{", "", ""},
+        {"long root name, any case", "hkey_LOCAL_machine { a }", "HKLM\\a", "", ""},
+        {"nested blocks", "HKCU { a { b { c } } }", "HKCU\\a\\b\\c", "", ""},
+        {"default value", "HKCR { a = s 'x y' }", "HKCR\\a", "", bytes("S:x y") + '\0'},
+        {"named value", "HKCR { a { val V = s '' } }", "HKCR\\a", "V", bytes("S:") + '\0'},
+        {"%% is one percent sign", "HKCR { a = s '100%%' }", "HKCR\\a", "", bytes("S:100%") + '\0'},
+        {"variable in any letter case", "HKCR { a = s '%mOdUlE%' }", "HKCR\\a", "",
+         "S:" + std::string(kModulePath) + '\0'},
+        {"APPID is empty", "HKCR { a = s '[%APPID%]' }", "HKCR\\a", "", bytes("S:[]") + '\0'},
+        {"multi-string", "HKCR { a = m 'a\\0b' }", "HKCR\\a", "", bytes("M:a") + '\0' + "b" + '\0' + '\0'},
+        {"multi-string ends at its first empty piece", "HKCR { a = M 'a\\0\\0b' }", "HKCR\\a", "",
+         bytes("M:a") + '\0' + '\0'},
+        {"empty multi-string", "HKCR { a = M '' }", "HKCR\\a", "", bytes("M:") + '\0'},
+        {"dword", "HKCR { a = d '3' }", "HKCR\\a", "", bytes("D:") + '\3' + '\0' + '\0' + '\0'},
+        {"dword in hexadecimal", "HKCR { a = D '&H1F2' }", "HKCR\\a", "",
+         bytes("D:") + '\xF2' + '\1' + '\0' + '\0'},
+        {"dword that is no number stores 0", "HKCR { a = d 'three' }", "HKCR\\a", "",
+         bytes("D:") + '\0' + '\0' + '\0' + '\0'},
+        {"binary, high half first", "HKCR { a = b '0A1f' }", "HKCR\\a", "", bytes("B:") + '\x0A' + '\x1F'},
+        {"binary, non-digits count as 0", "HKCR { a = b 'zz1G' }", "HKCR\\a", "",
+         bytes("B:") + '\0' + '\x10'},
+        {"value names may be anything", "HKCR { a { val '' = s 'd' val '{ }' = s 'e' } }", "HKCR\\a", "{ }",
+         bytes("S:e") + '\0'},
+        {"token of 4094 bytes", "HKCR { a = s '" + std::string(4094, 'x') + "' }", "HKCR\\a", "",
+         "S:" + std::string(4094, 'x') + '\0'},
+        {"double-byte name whose second byte is a backslash", "HKCR { a" + jisSo + " }", "HKCR\\a" + jisSo,
+         "", "", shiftJisLead},
+        {"double-byte multi-string piece is never split", "HKCR { a = m 'x" + jisSo + "0' }", "HKCR\\a", "",
+         "M:x" + jisSo + "0" + '\0' + '\0', shiftJisLead},
+        {"double-byte character ending in a quote stays inside the token", "HKCR { a = s '\x83'' }",
+         "HKCR\\a", "", bytes("S:\x83'") + '\0', shiftJisLead},
+        {"double-byte character ending in a percent sign is no variable", "HKCR { a = s '\x83%' }", "HKCR\\a",
+         "", bytes("S:\x83%") + '\0', shiftJisLead},
+    };
+    for (const WriteCase& row : cases) {
+        MemoryRegistry registry;
+        ASSERT_EQ(run(registry, row.script, true, row.isLeadByte), kOk) << row.name;
+        // Looked up in the listing: a path split at backslashes would cut a double-byte name in two.
+        EXPECT_NE(registry.dump().find("[" + row.path + "]\n"), std::string::npos) << row.name << "\n"
+                                                                                   << registry.dump();
+        if (!row.expected.empty()) {
+            EXPECT_EQ(registry.value(row.path, row.valueName), row.expected) << row.name << "\n"
+                                                                             << registry.dump();
+        }
+    }
+}
+
+TEST(RegistrarScript, ModulePathWithQuoteIsStoredUnchanged) {
+    MemoryRegistry registry;
+    ASSERT_EQ(run(registry, "HKCR { a = s '%MODULE%' }", true), kOk);
+    EXPECT_EQ(registry.value("HKCR\\a", ""), "S:" + std::string(kModulePath) + '\0');
+    EXPECT_EQ(doubledQuotes("a'b''", singleByte), "a''b''''");
+    EXPECT_EQ(doubledQuotes("\x83'", shiftJisLead), "\x83'");
+}
+
+struct RemovalCase {
+    const char* name;
+    std::vector<std::string> before;  // keys present before registration
+    std::string script;
+    std::vector<std::string> present;  // after registration
+    std::vector<std::string> absent;
+};
+
+TEST(RegistrarScript, ForceRemoveAndDeleteReplaceTreesButNeverProtectedKeys) {
+    const std::vector<RemovalCase> cases = {
+        {"ForceRemove replaces a tree",
+         {"HKCR\\a\\old\\deeper"},
+         "HKCR { ForceRemove a { new } }",
+         {"HKCR\\a\\new"},
+         {"HKCR\\a\\old"}},
+        {"Delete removes and creates nothing",
+         {"HKCR\\gone\\sub"},
+         "HKCR { Delete gone x }",
+         {"HKCR\\x"},
+         {"HKCR\\gone"}},
+        {"Delete skips a default value",
+         {"HKCR\\gone"},
+         "HKCR { Delete gone = s 'v' x }",
+         {"HKCR\\x"},
+         {"HKCR\\gone"}},
+        {"protected names are kept, in any case",
+         {"HKCR\\CLSID\\{foreign}", "HKLM\\software\\x"},
+         "HKCR { ForceRemove clsid { mine } } HKLM { Delete SOFTWARE }",
+         {"HKCR\\CLSID\\{foreign}", "HKCR\\CLSID\\mine", "HKLM\\software\\x"},
+         {}},
+    };
+    for (const RemovalCase& row : cases) {
+        MemoryRegistry registry;
+        for (const std::string& key : row.before) registry.addKey(key);
+        ASSERT_EQ(run(registry, row.script, true), kOk) << row.name;
+        for (const std::string& key : row.present)
+            EXPECT_TRUE(registry.hasKey(key)) << row.name << ": " << key;
+        for (const std::string& key : row.absent)
+            EXPECT_FALSE(registry.hasKey(key)) << row.name << ": " << key;
+    }
+}
+
+struct FaultCase {
+    const char* name;
+    std::string script;
+    Result expected;
+};
+
+// Every fault stops the run with its code and leaves the registry exactly as it was: the block is read
+// through before anything is written, so even a ForceRemove ahead of the fault deletes nothing.
+TEST(RegistrarScript, FaultyScriptLeavesRegistryUntouched) {
+    const std::vector<FaultCase> cases = {
+        {"unknown root", "HKXX { a }", kSyntaxError},
+        {"root without brace", "HKCR a }", kSyntaxError},
+        {"unterminated quote", "HKCR { 'abc }", kSyntaxError},
+        {"unknown type letter", "HKCR { a = x 'v' }", kSyntaxError},
+        {"type word instead of letter", "HKCR { a = sz 'v' }", kSyntaxError},
+        {"token of 4095 bytes", "HKCR { '" + std::string(4095, 'x') + "' }", kSyntaxError},
+        {"bare token of 4095 bytes", "HKCR { " + std::string(4095, 'x') + " }", kSyntaxError},
+        {"variable name of 32 bytes", "HKCR { a = s '%" + std::string(32, 'V') + "%' }", kFail},
+        {"unknown variable", "HKCR { a = s '%NOPE%' }", kSyntaxError},
+        {"unterminated variable", "HKCR { a = s '%MODULE' }", kSyntaxError},
+        {"binary of odd length", "HKCR { a = b '123' }", kFail},
+        {"backslash in a key name", "HKCR { a\\b }", kSyntaxError},
+        {"backslash in a ForceRemove name", "HKCR { ForceRemove old\\x }", kSyntaxError},
+        {"missing closing brace", "HKCR { a { b }", kSyntaxError},
+        {"Val without assignment", "HKCR { a { val x s 'v' } }", kSyntaxError},
+        {"empty key name would be the parent", "HKCR { a { '' } }", kSyntaxError},
+        {"empty ForceRemove name would delete the parent", "HKCR { a { ForceRemove '' } }", kSyntaxError},
+        {"block after a value", "HKCR { a { val x = s 'v' { b } } }", kSyntaxError},
+        {"block after Delete", "HKCR { Delete old { b } }", kSyntaxError},
+        {"fault after a ForceRemove", "HKCR { ForceRemove old { n } a = q 'v' }", kSyntaxError},
+        {"text ends at a NUL", std::string("HKCR { a \0 }", 12), kSyntaxError},
+        {"nesting deeper than any registry",
+         "HKCR {" +
+             [] {
+                 std::string deep;
+                 for (int i = 0; i < 600; ++i) deep += " k {";
+                 return deep;
+             }(),
+         kSyntaxError},
+    };
+    for (const FaultCase& row : cases) {
+        MemoryRegistry registry;
+        registry.addKey("HKCR\\old\\sub");
+        registry.addValue("HKCR\\old", "", kString, "keep");
+        const std::string before = registry.dump();
+        EXPECT_EQ(run(registry, row.script, true), row.expected) << row.name;
+        EXPECT_EQ(registry.dump(), before) << row.name;
+    }
+}
+
+// A registry that refuses a write in the middle of a block: the block's own keys and values go again, a new
+// NoRemove parent too; earlier blocks stay registered and later ones are never run.
+TEST(RegistrarScript, RefusedWriteUndoesItsRootBlockOnly) {
+    MemoryRegistry registry;
+    registry.addKey("HKLM\\shared\\foreign");
+    registry.refusedNames = {"refused"};
+    const std::string script =
+        "HKCR { first = s 'x' } "
+        "HKLM { NoRemove shared { mine = s 'v' { val V = d '1' } } NoRemove fresh { inner } later { refused "
+        "} } "
+        "HKCU { never }";
+    EXPECT_EQ(run(registry, script, true), resultFromError(kAccessDenied));
+    EXPECT_EQ(registry.keyPaths(),
+              (std::set<std::string>{"hkcr", "hkcr\\first", "hkcu", "hklm", "hklm\\shared",
+                                     "hklm\\shared\\foreign", "hku", "hkpd", "hkcc", "hkdd"}))
+        << registry.dump();
+}
+
+struct UnregisterCase {
+    const char* name;
+    std::vector<std::string> before;  // keys present before registration
+    std::string script;
+    std::vector<std::string> added;  // keys added between registration and unregistration
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+    bool registerFirst = true;
+};
+
+TEST(RegistrarScript, UnregistrationRemovesOnlyWhatHoldsNothingForeign) {
+    const std::string longName(300, 'k');
+    const std::vector<UnregisterCase> cases = {
+        {"NoRemove parent kept, its content removed",
+         {"HKLM\\sw"},
+         "HKLM { NoRemove sw { mine = s 'v' { val a = s 'b' } } }",
+         {},
+         {"HKLM\\sw"},
+         {"HKLM\\sw\\mine"}},
+        {"ForceRemove key with a foreign subkey stays",
+         {},
+         "HKCR { NoRemove c { ForceRemove mine { sub } } }",
+         {"HKCR\\c\\mine\\foreign"},
+         {"HKCR\\c\\mine\\foreign"},
+         {"HKCR\\c\\mine\\sub"}},
+        {"missing parent is no error", {}, "HKCR { a { b } }", {}, {}, {"HKCR\\a"}, false},
+        {"a long name is never shortened into another key",
+         {"HKCR\\" + longName.substr(0, 259)},
+         "HKCR { '" + longName + "' }",
+         {},
+         {"HKCR\\" + longName.substr(0, 259)},
+         {"HKCR\\" + longName}},
+        {"Delete and ForceRemove name ordinary keys",
+         {},
+         "HKCR { ForceRemove a Delete b }",
+         {"HKCR\\b"},
+         {},
+         {"HKCR\\a", "HKCR\\b"}},
+    };
+    for (const UnregisterCase& row : cases) {
+        MemoryRegistry registry;
+        for (const std::string& key : row.before) registry.addKey(key);
+        if (row.registerFirst) {
+            ASSERT_EQ(run(registry, row.script, true), kOk) << row.name;
+        }
+        for (const std::string& key : row.added) registry.addKey(key);
+        ASSERT_EQ(run(registry, row.script, false), kOk) << row.name;
+        for (const std::string& key : row.present)
+            EXPECT_TRUE(registry.hasKey(key)) << row.name << ": " << key;
+        for (const std::string& key : row.absent)
+            EXPECT_FALSE(registry.hasKey(key)) << row.name << ": " << key;
+    }
+}
+
+TEST(RegistrarScript, NoRemoveValueSurvivesUnregistration) {
+    MemoryRegistry registry;
+    registry.addKey("HKCR\\k\\sub");
+    ASSERT_EQ(run(registry, "HKCR { k { NoRemove val a = s '1' val b = s '2' } }", true), kOk);
+    ASSERT_EQ(run(registry, "HKCR { k { NoRemove val a = s '1' val b = s '2' } }", false), kOk);
+    EXPECT_EQ(registry.value("HKCR\\k", "a"), bytes("S:1") + '\0');
+    EXPECT_EQ(registry.value("HKCR\\k", "b"), "");
+}
+
+std::string scriptFile(const char* name) {
+    std::ifstream file(std::string(QUILLERY_SCRIPT_DIR) + "/" + name, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+// The library's own scripts on a machine with Office and other software installed: registration writes the
+// classes, the three add-in keys and the uninstall entry; unregistration gives back the machine as it was.
+TEST(RegistrarScript, LibraryScriptsRoundTrip) {
+    const std::string connect = scriptFile("Connect.rgs");
+    const std::string simple = scriptFile("SimpleATLAddIn.rgs");
+    ASSERT_NE(connect.find("\r\n"), std::string::npos);
+    MemoryRegistry registry;
+    registry.addKey("HKCR\\CLSID\\{00000000-FFFF-0000-0000-000000000001}\\InprocServer32");
+    for (const char* app : {"Excel", "PowerPoint", "Word"}) {
+        registry.addValue(std::string("HKLM\\Software\\Microsoft\\Office\\") + app + "\\Addins\\Other.Addin",
+                          "LoadBehavior", kDword, std::string("\3\0\0\0", 4));
+    }
+    registry.addKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other");
+    const std::string before = registry.dump();
+
+    ASSERT_EQ(run(registry, connect, true), kOk);
+    ASSERT_EQ(run(registry, simple, true), kOk);
+    const std::string word = "HKLM\\Software\\Microsoft\\Office\\Word\\Addins\\TandrelQuillery.Connect";
+    EXPECT_EQ(registry.value(word, "LoadBehavior"), std::string("D:\3\0\0\0", 6));
+    EXPECT_EQ(registry.value(word, "FriendlyName"), bytes("S:") + '\0');
+    const std::string classKey = "HKCR\\CLSID\\{" QUILLERY_CLSID_CONNECT "}";
+    EXPECT_EQ(registry.value(classKey + "\\InprocServer32", ""), "S:" + std::string(kModulePath) + '\0');
+    EXPECT_EQ(registry.value(classKey + "\\InprocServer32", "ThreadingModel"), bytes("S:Apartment") + '\0');
+    EXPECT_TRUE(registry.hasKey(classKey + "\\Programmable"));
+    EXPECT_EQ(registry.value("HKCR\\TandrelQuillery.SimpleATLAddIn\\CurVer", ""),
+              bytes("S:TandrelQuillery.SimpleATLAddIn.1") + '\0');
+    EXPECT_EQ(
+        registry.value(
+            "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\{" QUILLERY_CLSID_CONNECT "}",
+            "DisplayIcon"),
+        "S:" + std::string(kModulePath) + ",-300" + '\0');
+
+    ASSERT_EQ(run(registry, connect, false), kOk);
+    ASSERT_EQ(run(registry, simple, false), kOk);
+    EXPECT_EQ(registry.dump(), before);
+}
+
+}  // namespace
