@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the benchmarks optimised and without sanitizers in a build folder of their own, and runs them. Extra
-# arguments go to the benchmark program (for instance --benchmark_repetitions=5).
+# Builds the benchmarks optimised and without sanitizers in a build folder of their own, and runs them: the text
+# benchmarks (native, Google Benchmark; extra arguments go to that program, for instance
+# --benchmark_repetitions=5), then the add-in's start-up against the null add-in under Wine, in a prefix of its
+# own (QUILLERY_STARTUP_RUNS warm runs per host and add-in, 200 unless set).
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
@@ -10,3 +12,14 @@ cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLE
     -DQUILLERY_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$dir" -j 2 --target bench_text
 "$dir/tools/bench/bench_text" "$@"
+
+windows="${QUILLERY_BENCH_WINDOWS_DIR:-build/bench-windows}"
+cmake -S "$QUILLERY_ROOT" -B "$windows" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$windows" -j 2 --target quillery-startup-bench
+prefix="$QUILLERY_ROOT/$windows/wineprefix"
+trap 'stop_wine "$prefix"' EXIT
+make_wineprefix "$prefix"
+start_wine
+echo
+wine "$windows/bin/quillery-startup-bench.exe" "${QUILLERY_STARTUP_RUNS:-200}" | tr -d '\r'

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The main job: builds the Windows flavour, installs the product's fixtures (installation key, string and markup
-# files, the maker's printer as the default) into a prefix of its own, shows what the add-in sees there, and takes
-# screenshots of the About box in both directions on a virtual X screen.
-# Each step is a function; run_step prints its title, so a new step is one function and one line at the end.
+# The main job, the story a new user wants to see: builds the Windows flavour, makes a fresh Wine prefix, installs
+# the product's fixtures (installation key, string and markup files, the maker's printer as the default) and
+# registers the add-in. Then Word, Excel and PowerPoint each start as Office does: they find the add-in in their
+# add-in keys and load it, show its ribbon group, the user chooses options and prints, the simulator shows the
+# driver's one-shot values and every call the host received, the About box opens and closes, the host exits and
+# checks that the add-in gave back every object. Last, pictures: each host's group drawn with real controls and
+# the About box in both directions, taken on a virtual X screen.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
@@ -69,12 +72,25 @@ connect_class_id() {
     sed -n 's/^set(CLSID_Connect *"\(.*\)")/\1/p' "$QUILLERY_ROOT/resources/Identifiers.cmake"
 }
 
-# The host simulator creates the add-in through COM as the named host does, connects it, receives its ribbon markup
-# and asks every control for its label, visibility and state by name; then it operates the controls named after
-# the host (ControlID=item index, or on/off) and presses Print, and shows the driver's one-shot values and every
-# call the add-in made on the host's objects.
-load_in_host() {
+# The host simulator starts the named host as Office does: it reads the host's add-in keys, creates the add-in by
+# its ProgID and connects it, asks for its markup, and calls every callback the markup binds in the order the
+# ribbon shows the group; then the user chooses, toggles and presses, and at exit the host shuts the add-in down
+# and checks the references.
+run_host() {
     run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$@"
+}
+
+# Each host's group drawn with real Win32 controls in the simulator's window on a virtual X screen.
+window_shot() {
+    xvfb-run -a -s "-screen 0 1024x400x24" scripts/lib/window-shot.sh "$BUILD_DIR" "$PREFIX" "$@"
+}
+
+show_group_windows() {
+    stop_wine "$PREFIX"
+    local host
+    for host in word excel powerpoint; do
+        window_shot "$host" "$DEMO_DIR/group-$host.png"
+    done
 }
 
 # The group's About button pressed on a virtual X screen, once in English and once in Arabic (right to left):
@@ -91,8 +107,12 @@ show_about_boxes() {
     cp tools/hostsim/data/strings-ar.xml "$PREFIX/drive_c/Quillery/strings-ar.xml"
     about_shot "$DEMO_DIR/about-left-to-right.png"
     about_shot "$DEMO_DIR/about-right-to-left.png" "$INSTALL_DIR\\strings-ar.xml"
-    echo "The About box's pictures: $DEMO_DIR/about-left-to-right.png and $DEMO_DIR/about-right-to-left.png"
-    echo "(the README shows copies of them from docs/; cp $DEMO_DIR/about-*.png docs/ refreshes those)"
+}
+
+show_pictures() {
+    echo "The groups:    $DEMO_DIR/group-word.png, $DEMO_DIR/group-excel.png, $DEMO_DIR/group-powerpoint.png"
+    echo "The About box: $DEMO_DIR/about-left-to-right.png and $DEMO_DIR/about-right-to-left.png"
+    echo "(the README shows copies of them from docs/; cp $DEMO_DIR/group-*.png $DEMO_DIR/about-*.png docs/ refreshes those)"
 }
 
 trap 'stop_wine "$PREFIX"' EXIT
@@ -103,10 +123,14 @@ run_step "Wine prefix" make_prefix
 run_step "Installing the product and the maker's default printer" install_fixtures
 run_step "What the add-in's settings see" show_settings
 run_step "Registering the add-in" register_addin
-run_step "Word loads the add-in; the user prints 4 pages per sheet, two-sided, in draft quality" \
-    load_in_host word DropDownNUpWordID=3 CheckBoxDuplexWordID=on DropDownPrintQualityWordID=1 print
-run_step "Excel: the user prints in black and white, fitted to the page width" \
-    load_in_host excel CheckBoxBlackAndWhiteExcelID=on CheckBoxFitToPageExcelID=on print
-run_step "PowerPoint: the user prints notes pages in high quality" \
-    load_in_host powerpoint DropDownLayoutPowerPointID=1 DropDownPrintQualityPowerPointID=2 print
+run_step "Word starts; the user prints 4 pages per sheet, two-sided, in draft quality, and opens the About box" \
+    run_host word --choose DropDownNUpWordID=3 --toggle CheckBoxDuplexWordID --choose DropDownPrintQualityWordID=1 \
+    --press ButtonPrintWordID --press ButtonAboutWordID
+run_step "Excel starts; the user prints in black and white, fitted to the page width" \
+    run_host excel --toggle CheckBoxBlackAndWhiteExcelID --toggle CheckBoxFitToPageExcelID --press ButtonPrintExcelID
+run_step "PowerPoint starts; the user prints notes pages in high quality" \
+    run_host powerpoint --choose DropDownLayoutPowerPointID=1 --choose DropDownPrintQualityPowerPointID=2 \
+    --press ButtonPrintPowerPointID
+run_step "Each host's group, drawn with real controls" show_group_windows
 run_step "The About box, left to right and right to left" show_about_boxes
+run_step "Pictures" show_pictures

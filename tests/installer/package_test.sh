@@ -102,7 +102,7 @@ ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows"
 check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
 check "the doctor finds a healthy installation" ribbon_shows
 word=$(wine "$tools/quillery-hostsim.exe" word 2>&1 | tr -d '\r')
-grep -q 'label "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
+grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
 touch "$work/close-about"
 about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
 grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"

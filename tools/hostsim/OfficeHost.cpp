@@ -57,6 +57,25 @@ HRESULT OfficeHost::customUI(const wchar_t* ribbonId, std::wstring& markup, bool
     return result;
 }
 
+HRESULT OfficeHost::notify(Notification notification) {
+    if (!connection_) return E_UNEXPECTED;
+    SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    HRESULT result = E_UNEXPECTED;
+    switch (notification) {
+        case Notification::AddInsUpdate:
+            result = connection_->OnAddInsUpdate(&custom);
+            break;
+        case Notification::StartupComplete:
+            result = connection_->OnStartupComplete(&custom);
+            break;
+        case Notification::BeginShutdown:
+            result = connection_->OnBeginShutdown(&custom);
+            break;
+    }
+    ::SafeArrayDestroy(custom);
+    return result;
+}
+
 HRESULT OfficeHost::disconnect() {
     if (!connection_) return E_UNEXPECTED;
     SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);

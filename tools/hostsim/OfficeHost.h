@@ -26,6 +26,9 @@ public:
     HRESULT connect(IDispatch* application, IDispatch* addInInstance);
     // S_OK with `received` false when the add-in handed out no markup.
     HRESULT customUI(const wchar_t* ribbonId, std::wstring& markup, bool& received);
+    // The three notifications of _IDTExtensibility2 that carry only the (empty) custom data.
+    enum class Notification { AddInsUpdate, StartupComplete, BeginShutdown };
+    HRESULT notify(Notification notification);
     HRESULT disconnect();
     void release();
 

@@ -51,7 +51,8 @@ std::map<std::wstring, std::wstring> attributesOf(IXMLDOMNode* node) {
     return attributes;
 }
 
-void collectControls(IXMLDOMNode* node, MarkupDocument& document, std::set<std::wstring>& ids) {
+void collectControls(IXMLDOMNode* node, const std::wstring& container, MarkupDocument& document,
+                     std::set<std::wstring>& ids) {
     win::ComPtr<IXMLDOMNodeList> children;
     long count = 0;
     if (FAILED(node->get_childNodes(children.receive())) || !children || FAILED(children->get_length(&count)))
@@ -68,13 +69,14 @@ void collectControls(IXMLDOMNode* node, MarkupDocument& document, std::set<std::
         if (kControlKinds.count(kind)) {
             MarkupControl control;
             control.kind = kind;
+            control.container = container;
             control.attributes = attributesOf(child.get());
             control.id = control.attribute(L"id");
             if (!control.id.empty() && !ids.insert(control.id).second)
                 document.duplicateIds.push_back(control.id);
             document.controls.push_back(std::move(control));
         }
-        collectControls(child.get(), document, ids);
+        collectControls(child.get(), kind, document, ids);
     }
 }
 
@@ -115,7 +117,7 @@ MarkupDocument readMarkup(const std::wstring& markup) {
     const auto onLoad = rootAttributes.find(L"onLoad");
     if (onLoad != rootAttributes.end()) result.onLoad = onLoad->second;
     std::set<std::wstring> ids;
-    collectControls(root.get(), result, ids);
+    collectControls(root.get(), L"customUI", result, ids);
     return result;
 }
 

@@ -10,6 +10,7 @@ namespace hostsim {
 struct MarkupControl {
     std::wstring kind;  // the element's name: group, dropDown, checkBox, button, ...
     std::wstring id;
+    std::wstring container;  // the element it sits in: group, dialogBoxLauncher, box, ...
     std::map<std::wstring, std::wstring> attributes;
 
     // The attribute's value, or empty.

@@ -1,43 +1,41 @@
-// The host simulator: loads the add-in as Word, Excel or PowerPoint does and shows what the ribbon would
-// show; then, like a user, chooses items and toggles boxes and presses Print, and shows what the driver's key
-// holds and what the host was asked to do.
-//   quillery-hostsim [--about <file>] word|excel|powerpoint [ControlID=index|on|off ...] [print]
-// The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). --about presses the
-// group's About button instead of showing the ribbon: the host's window is active, the simulator says where
-// the box opened and presses its OK button once <file> exists (the demo takes its screenshot in between).
+// The host simulator: starts Word, Excel or PowerPoint as Office does as far as add-ins go, and shows what
+// the user and Office would see: the add-ins the host finds and how it loads them, what Office would report
+// about them, the add-in's ribbon group, and every call the host made. Then, like a user, it chooses items,
+// toggles boxes and presses buttons in the group, and shows the driver's settings key and what the host was
+// asked to do before and after. At exit it shuts the add-ins down and checks that every object it handed them
+// is back.
+//
+//   quillery-hostsim [--trace] [--window [<close signal>]] [--about <close signal>]
+//                    word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...
+//
+// The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). --trace shows every
+// callback of the group's display too. --window draws the group with real controls wired to the add-in's
+// callbacks and runs until the window is closed (or the signal file exists). --about presses the group's
+// dialog launcher over an active host window; the simulator says where the box opened and presses its OK
+// button once the signal file exists (the demo takes its screenshot in between). The exit code is 0 when the
+// host ran and the reference check held, 1 when it found something, 2 on a usage error.
 #include <windows.h>
 #include <objbase.h>
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "settings/ToolbarSettings.h"
-#include "tools/hostsim/AutomationObject.h"
-#include "tools/hostsim/OfficeDouble.h"
-#include "tools/hostsim/OfficeHost.h"
-#include "tools/hostsim/RibbonControl.h"
-#include "tools/hostsim/RibbonMarkup.h"
-#include "win/ComPtr.h"
+#include "tools/hostsim/AboutWatch.h"
+#include "tools/hostsim/GroupWindow.h"
+#include "tools/hostsim/HostSession.h"
 
 namespace {
 
-using hostsim::MarkupControl;
-using hostsim::OfficeHost;
-
-struct HostChoice {
-    const wchar_t* name;
-    const wchar_t* ribbonId;
-    hostsim::OfficeDouble::Host host;
-};
-
-const HostChoice kHosts[] = {
-    {L"word", OfficeHost::kWordRibbon, hostsim::OfficeDouble::Host::Word},
-    {L"excel", OfficeHost::kExcelRibbon, hostsim::OfficeDouble::Host::Excel},
-    {L"powerpoint", OfficeHost::kPowerPointRibbon, hostsim::OfficeDouble::Host::PowerPoint},
-};
+using hostsim::AddInSession;
+using hostsim::Finding;
+using hostsim::HostSession;
+using hostsim::ShownControl;
+using hostsim::UserAction;
 
 void printLine(const std::wstring& text) {
     // The console may be a pipe: write UTF-8.
@@ -48,97 +46,21 @@ void printLine(const std::wstring& text) {
     std::fflush(stdout);
 }
 
-std::wstring hex(HRESULT status) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
-    return text;
-}
-
-// Asks the add-in what the ribbon asks for one control, through the callbacks its markup binds.
-void showControl(OfficeHost& host, const MarkupControl& control) {
-    auto* ribbonControl = new hostsim::RibbonControl(control.id);
-    std::wstring line = L"  " + control.kind + L" " + control.id;
-
-    std::wstring label = control.attribute(L"label");
-    if (!control.attribute(L"getLabel").empty())
-        host.text(control.attribute(L"getLabel").c_str(), ribbonControl, label);
-    line += L"  label \"" + label + L"\"";
-
-    if (!control.attribute(L"getVisible").empty()) {
-        VARIANT_BOOL visible = 0;
-        host.flag(control.attribute(L"getVisible").c_str(), ribbonControl, visible);
-        line += visible ? L"  visible" : L"  hidden";
-    }
-    if (!control.attribute(L"getPressed").empty()) {
-        VARIANT_BOOL pressed = 0;
-        host.flag(control.attribute(L"getPressed").c_str(), ribbonControl, pressed);
-        line += pressed ? L"  pressed" : L"  not pressed";
-    }
-    if (!control.attribute(L"getSelectedItemIndex").empty()) {
-        LONG selected = 0;
-        host.number(control.attribute(L"getSelectedItemIndex").c_str(), ribbonControl, selected);
-        line += L"  selected " + std::to_wstring(selected);
+void showControl(const ShownControl& control) {
+    std::wstring line = L"  " + std::wstring(control.markup.kind == L"group" ? L"" : L"  ") +
+                        control.markup.kind + L" " + control.markup.id + L"  \"" + control.label + L"\"";
+    if (control.isLauncher()) line += L"  (the group's dialog launcher)";
+    if (!control.visible) line += L"  hidden";
+    if (!control.enabled) line += L"  disabled";
+    if (control.hasPressed) line += control.pressed ? L"  [x]" : L"  [ ]";
+    if (control.hasSelection) {
+        line += L"  selected " + std::to_wstring(control.selected);
+        if (control.selected >= 0 && control.selected < static_cast<LONG>(control.items.size()))
+            line += L" \"" + control.items[control.selected].label + L"\"";
     }
     printLine(line);
-
-    if (!control.attribute(L"getItemCount").empty()) {
-        LONG count = 0;
-        host.number(control.attribute(L"getItemCount").c_str(), ribbonControl, count);
-        for (LONG index = 0; index < count; ++index) {
-            std::wstring id, itemLabel;
-            host.itemText(control.attribute(L"getItemID").c_str(), ribbonControl, index, id);
-            host.itemText(control.attribute(L"getItemLabel").c_str(), ribbonControl, index, itemLabel);
-            printLine(L"      item " + id + L"  \"" + itemLabel + L"\"");
-        }
-    }
-    ribbonControl->Release();
-}
-
-const MarkupControl* controlNamed(const std::vector<MarkupControl>& controls, const std::wstring& id) {
-    for (const MarkupControl& control : controls) {
-        if (control.id == id) return &control;
-    }
-    return nullptr;
-}
-
-// One user action: "ControlID=2" chooses the third item of a drop-down, "ControlID=on" (or off) toggles a
-// check box, "print" presses the group's Print button. Each goes to the callback the markup binds.
-void operate(OfficeHost& host, const std::vector<MarkupControl>& controls, const std::wstring& action) {
-    const size_t equals = action.find(L'=');
-    const std::wstring id = equals == std::wstring::npos ? action : action.substr(0, equals);
-    const std::wstring value = equals == std::wstring::npos ? L"" : action.substr(equals + 1);
-    const MarkupControl* control = nullptr;
-    if (id == L"print") {
-        for (const MarkupControl& candidate : controls) {
-            if (candidate.attribute(L"onAction") == L"OnPrintClicked") control = &candidate;
-        }
-    } else {
-        control = controlNamed(controls, id);
-    }
-    if (!control) {
-        printLine(L"  " + action + L": no such control in the markup");
-        return;
-    }
-    const std::wstring callback = control->attribute(L"onAction");
-    auto* ribbonControl = new hostsim::RibbonControl(control->id);
-    HRESULT status;
-    std::wstring shown;
-    if (control->kind == L"dropDown") {
-        const LONG index = std::wcstol(value.c_str(), nullptr, 10);
-        // The ribbon's item ids are the control's id and the item's index.
-        const std::wstring itemId = control->id + std::to_wstring(index);
-        status = host.selectItem(callback.c_str(), ribbonControl, itemId.c_str(), index);
-        shown = L"item " + std::to_wstring(index) + L" (" + itemId + L")";
-    } else if (control->kind == L"checkBox") {
-        const bool on = value != L"off";
-        status = host.toggle(callback.c_str(), ribbonControl, on ? VARIANT_TRUE : VARIANT_FALSE);
-        shown = on ? L"on" : L"off";
-    } else {
-        status = host.action(callback.c_str(), ribbonControl);
-        shown = L"pressed";
-    }
-    printLine(L"  " + control->id + L": " + shown + L"  " + callback + L" " + hex(status));
-    ribbonControl->Release();
+    for (const ShownControl::Item& item : control.items)
+        printLine(L"        item " + item.id + L"  \"" + item.label + L"\"");
 }
 
 // The one-shot values in the default printer's driver key, as the driver will find them.
@@ -160,158 +82,188 @@ void showDriverKey() {
     }
 }
 
-// The About box's watch: a thread timer in the box's modal loop.
-struct AboutWatch {
-    std::wstring closeSignal;
-    HWND box = nullptr;
-    bool pressed = false;
-    int ticks = 0;
-};
-AboutWatch* aboutWatch = nullptr;
-constexpr int kAboutTicks = 600;  // of 100 ms: OK is pressed after a minute whatever happens
+void showHostCalls(HostSession& session) {
+    if (session.office().calls().empty()) printLine(L"  (none)");
+    for (const std::wstring& call : session.office().calls()) printLine(L"  " + call);
+    if (!session.office().settings().empty()) {
+        printLine(L"  the document's settings:");
+        for (const std::wstring& setting : session.office().settings()) printLine(L"    " + setting);
+    }
+}
 
-void CALLBACK watchAbout(HWND, UINT, UINT_PTR, DWORD) {
-    AboutWatch& watch = *aboutWatch;
-    HWND box = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[16] = {};
-            ::GetClassNameW(window, name, 16);
-            if (std::wcscmp(name, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&box));
-    if (!box || watch.pressed) return;
-    if (!watch.box) {
-        watch.box = box;
-        wchar_t title[256] = {};
-        ::GetWindowTextW(box, title, 256);
-        RECT place{};
-        ::GetWindowRect(box, &place);
-        wchar_t line[400];
-        std::swprintf(line, 400, L"About box open: \"%ls\" at %ld,%ld size %ldx%ld", title, place.left,
-                      place.top, place.right - place.left, place.bottom - place.top);
+void showTrace(const std::vector<std::wstring>& trace, size_t from) {
+    for (size_t index = from; index < trace.size(); ++index) printLine(L"  " + trace[index]);
+}
+
+std::vector<size_t> traceSizes(const HostSession& session) {
+    std::vector<size_t> sizes;
+    for (const HostSession::ListedAddIn& listed : session.addIns())
+        sizes.push_back(listed.session ? listed.session->trace().size() : 0);
+    return sizes;
+}
+
+void showTraceSince(const HostSession& session, const std::vector<size_t>& sizes) {
+    for (size_t index = 0; index < session.addIns().size(); ++index) {
+        if (session.addIns()[index].session)
+            showTrace(session.addIns()[index].session->trace(), sizes[index]);
+    }
+}
+
+// One user action and the host's calls it made.
+void perform(HostSession& session, const UserAction& action) {
+    const std::vector<size_t> traced = traceSizes(session);
+    const bool done = session.perform(action);
+    showTraceSince(session, traced);
+    if (!done) printLine(L"  (" + action.controlId + L": nothing done)");
+}
+
+struct Command {
+    const hostsim::HostProfile* host = nullptr;
+    bool trace = false;
+    bool window = false;
+    std::wstring windowSignal;
+    std::wstring aboutSignal;
+    std::vector<UserAction> actions;
+};
+
+bool parse(int argc, wchar_t** argv, Command& command) {
+    for (int index = 1; index < argc; ++index) {
+        const std::wstring argument = argv[index];
+        const bool hasValue = index + 1 < argc;
+        if (argument == L"--trace") {
+            command.trace = true;
+        } else if (argument == L"--window") {
+            command.window = true;
+            if (hasValue && argv[index + 1][0] != L'-' && !hostsim::hostNamed(argv[index + 1]))
+                command.windowSignal = argv[++index];
+        } else if (argument == L"--about" && hasValue) {
+            command.aboutSignal = argv[++index];
+        } else if ((argument == L"--choose" || argument == L"--toggle" || argument == L"--press") &&
+                   hasValue) {
+            UserAction action{UserAction::Kind::Press, argv[++index]};
+            if (argument == L"--choose") {
+                const size_t equals = action.controlId.find(L'=');
+                if (equals == std::wstring::npos) return false;
+                action.kind = UserAction::Kind::Choose;
+                action.index = std::wcstol(action.controlId.c_str() + equals + 1, nullptr, 10);
+                action.controlId.erase(equals);
+            } else if (argument == L"--toggle") {
+                action.kind = UserAction::Kind::Toggle;
+            }
+            command.actions.push_back(action);
+        } else if (const hostsim::HostProfile* host = hostsim::hostNamed(argument)) {
+            command.host = host;
+        } else {
+            return false;
+        }
+    }
+    return command.host != nullptr;
+}
+
+int run(const Command& command) {
+    HostSession::Options options;
+    HostSession session(*command.host, options);
+    // The About box opens over the host's active window; the group's own window is that in window mode.
+    std::unique_ptr<hostsim::AboutWatch> about;
+    if (!command.window) about = std::make_unique<hostsim::AboutWatch>(command.aboutSignal);
+
+    printLine(L"==== " + std::wstring(command.host->title) + L" starts");
+    session.start();
+    printLine(L"---- add-ins in " + hostsim::addInsKeyPath(*command.host) + L" (machine and user) ----");
+    if (session.addIns().empty()) printLine(L"  none");
+    for (const HostSession::ListedAddIn& listed : session.addIns()) {
+        std::wstring line = L"  " + listed.key.keyPath(*command.host);
+        if (!listed.key.friendlyName.empty()) line += L"  \"" + listed.key.friendlyName + L"\"";
+        line += L"  " + listed.key.loadBehaviorText();
+        if (listed.session) {
+            wchar_t took[64];
+            std::swprintf(took, 64, L" in %.1f ms", listed.session->loadMilliseconds());
+            line += listed.session->connected() ? std::wstring(L"  -> loaded") + took : L"  -> not loaded";
+        }
         printLine(line);
     }
-    if (::GetFileAttributesW(watch.closeSignal.c_str()) != INVALID_FILE_ATTRIBUTES ||
-        ++watch.ticks > kAboutTicks) {
-        watch.pressed = true;
-        printLine(L"pressing OK");
-        ::SendMessageW(::FindWindowExW(box, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
-    }
-}
-
-// Presses the About button over an active host window and waits for the box to close.
-void showAbout(OfficeHost& host, const std::wstring& closeSignal) {
-    const HWND hostWindow =
-        ::CreateWindowExW(0, L"Static", L"Office host (simulated)", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                          480, 320, nullptr, nullptr, nullptr, nullptr);
-    ::SetActiveWindow(hostWindow);
-    AboutWatch watch{closeSignal};
-    aboutWatch = &watch;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &watchAbout);
-    auto* button = new hostsim::RibbonControl(L"ButtonAboutWordID");
-    const HRESULT status = host.action(L"OnDialogboxLauncher", button);
-    button->Release();
-    ::KillTimer(nullptr, timer);
-    aboutWatch = nullptr;
-    printLine(L"OnDialogboxLauncher: " + hex(status) +
-              (watch.box ? L", the box closed" : L", no box was shown"));
-    ::DestroyWindow(hostWindow);
-}
-
-int run(const HostChoice& choice, const wchar_t* aboutSignal, const std::vector<std::wstring>& actions) {
-    OfficeHost host;
-    HRESULT status = host.create();
-    if (FAILED(status)) {
-        printLine(L"could not create TandrelQuillery.Connect: " + hex(status));
-        return 1;
-    }
-    hostsim::OfficeDouble office(choice.host);
-    auto* addInObject = new hostsim::AutomationObject();
-    status = host.connect(office.application(), addInObject);
-    printLine(L"OnConnection: " + hex(status));
-
-    if (aboutSignal) {
-        showAbout(host, aboutSignal);
-        host.disconnect();
-        host.release();
-        addInObject->Release();
-        return 0;
-    }
-
-    std::wstring markup;
-    bool received = false;
-    status = host.customUI(choice.ribbonId, markup, received);
-    printLine(
-        L"GetCustomUI(\"" + std::wstring(choice.ribbonId) + L"\"): " + hex(status) +
-        (received ? L", " + std::to_wstring(markup.size()) + L" characters of markup" : L", no markup"));
-    if (received) {
-        printLine(L"---- markup ----");
-        printLine(markup);
-        printLine(L"---- ribbon ----");
-        for (const MarkupControl& control : hostsim::controlsOf(markup)) showControl(host, control);
-        const double micros = host.callSeconds() * 1e6;
-        wchar_t timing[128];
-        std::swprintf(timing, 128, L"---- %ld callbacks by name in %.0f us (%.1f us each) ----",
-                      host.callCount(), micros, host.callCount() ? micros / host.callCount() : 0.0);
+    for (const HostSession::ListedAddIn& listed : session.addIns()) {
+        if (!listed.session) continue;
+        AddInSession& addIn = *listed.session;
+        printLine(L"---- " + addIn.progId() + L": the host's calls at start-up ----");
+        showTrace(addIn.trace(), 0);
+        const double micros = addIn.host().callSeconds() * 1e6;
+        wchar_t timing[160];
+        std::swprintf(timing, 160,
+                      L"  ... and %ld callbacks by name for the group's display in %.0f us (%.1f us each)",
+                      addIn.host().callCount(), micros,
+                      addIn.host().callCount() ? micros / addIn.host().callCount() : 0.0);
         printLine(timing);
-    }
-    if (!actions.empty()) {
-        printLine(L"---- the user ----");
-        const std::vector<MarkupControl> controls =
-            received ? hostsim::controlsOf(markup) : std::vector<MarkupControl>();
-        for (const std::wstring& action : actions) operate(host, controls, action);
-        printLine(L"---- the driver's one-shot values ----");
-        showDriverKey();
-        printLine(L"---- what the host was asked ----");
-        for (const std::wstring& call : office.calls()) printLine(L"  " + call);
-        if (!office.settings().empty()) {
-            printLine(L"---- the document's settings afterwards ----");
-            for (const std::wstring& setting : office.settings()) printLine(L"  " + setting);
+        if (command.trace) showTrace(addIn.displayTrace(), 0);
+        if (!addIn.controls().empty()) {
+            printLine(L"---- " + addIn.progId() + L": the group as the ribbon shows it ----");
+            for (const ShownControl& control : addIn.controls()) showControl(control);
         }
     }
 
-    printLine(L"OnDisconnection: " + hex(host.disconnect()));
-    host.release();
-    addInObject->Release();
-    return 0;
+    if (!command.actions.empty() || command.window) {
+        printLine(L"---- before: the driver's one-shot values ----");
+        showDriverKey();
+        printLine(L"---- before: what the host was asked ----");
+        showHostCalls(session);
+    }
+    if (!command.actions.empty()) {
+        printLine(L"---- the user ----");
+        for (const UserAction& action : command.actions) perform(session, action);
+    }
+    if (!command.aboutSignal.empty()) {
+        // The launcher of the first group that has one.
+        for (const HostSession::ListedAddIn& listed : session.addIns()) {
+            if (!listed.session) continue;
+            for (const ShownControl& control : listed.session->controls()) {
+                if (control.isLauncher()) {
+                    perform(session, {UserAction::Kind::Press, control.markup.id});
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    if (command.window) hostsim::runGroupWindow(session, command.windowSignal, printLine);
+    if (!command.actions.empty() || command.window) {
+        printLine(L"---- after: the driver's one-shot values ----");
+        showDriverKey();
+        printLine(L"---- after: what the host was asked ----");
+        showHostCalls(session);
+    }
+
+    printLine(L"==== " + std::wstring(command.host->title) + L" exits");
+    const std::vector<size_t> traced = traceSizes(session);
+    session.shutDown();
+    showTraceSince(session, traced);
+    const std::vector<Finding> findings = session.findings();
+    bool referencesHeld = false;
+    for (const Finding& finding : findings) referencesHeld |= finding.kind == Finding::Kind::ReferencesHeld;
+    printLine(L"---- what Office would report ----");
+    if (findings.empty()) printLine(L"  nothing");
+    for (const Finding& finding : findings) printLine(L"  " + finding.text);
+    printLine(referencesHeld
+                  ? L"reference check: FAILED (see above)"
+                  : L"reference check: the application, the COM add-in objects, the ribbon's object and "
+                    L"every control object are back at their counts");
+    return findings.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const wchar_t* aboutSignal = nullptr;
-    const HostChoice* choice = nullptr;
-    std::vector<std::wstring> actions;
-    for (int index = 1; index < argc; ++index) {
-        if (choice && (std::wcschr(argv[index], L'=') || std::wcscmp(argv[index], L"print") == 0)) {
-            actions.push_back(argv[index]);
-            continue;
-        }
-        const HostChoice* named = nullptr;
-        for (const HostChoice& host : kHosts) {
-            if (_wcsicmp(argv[index], host.name) == 0) named = &host;
-        }
-        if (named) {
-            choice = named;
-        } else if (std::wcscmp(argv[index], L"--about") == 0 && index + 1 < argc) {
-            aboutSignal = argv[++index];
-        } else {
-            choice = nullptr;
-            break;
-        }
-    }
-    if (!choice) {
+    Command command;
+    if (!parse(argc, argv, command)) {
         printLine(
-            L"usage: quillery-hostsim [--about <file>] word|excel|powerpoint "
-            L"[ControlID=index|on|off ...] [print]");
+            L"usage: quillery-hostsim [--trace] [--window [<close signal>]] [--about <close "
+            L"signal>]");
+        printLine(
+            L"                        word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press "
+            L"<id>] ...");
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int result = run(*choice, aboutSignal, actions);
+    const int result = run(command);
     ::CoUninitialize();
     return result;
 }

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <windows.h>
+
+namespace hostsim {
+
+// Registers the add-in beside the running program as an installer does, through its own DllRegisterServer
+// (class keys, type library, the Office add-in keys). The tools that set up a prefix of their own use it.
+HRESULT registerAddInBesideProgram();
+
+}  // namespace hostsim

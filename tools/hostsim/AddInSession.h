@@ -1,0 +1,144 @@
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/hostsim/AddInDiscovery.h"
+#include "tools/hostsim/AutomationObject.h"
+#include "tools/hostsim/OfficeHost.h"
+#include "tools/hostsim/RibbonControl.h"
+#include "tools/hostsim/RibbonMarkup.h"
+#include "tools/hostsim/RibbonUi.h"
+
+namespace hostsim {
+
+// What an Office user would be told about an add-in (with "Show add-in user interface errors" on, or in the
+// COM Add-ins and Disabled Items dialogs).
+struct Finding {
+    enum class Kind {
+        CannotCreate,     // the ProgID does not give an object with _IDTExtensibility2: not loaded
+        NoRibbon,         // loaded, but offers no IRibbonExtensibility
+        NoMarkup,         // GetCustomUI handed out nothing
+        Malformed,        // markup that is not well formed
+        DuplicateId,      // two controls claim one id
+        UnknownCallback,  // a callback the add-in's IDispatch does not know
+        CallbackFailed,   // a callback answered a failure
+        SlowLoad,         // connect, markup and first display took longer than the resiliency limit
+        ReferencesHeld,   // an object the host handed in is not back at its count after the release
+    };
+    Kind kind;
+    std::wstring text;
+};
+
+// One thing the user does in the group: choose a drop-down's item, toggle a check box, press a button.
+struct UserAction {
+    enum class Kind { Choose, Toggle, Press };
+    Kind kind;
+    std::wstring controlId;
+    LONG index = 0;
+};
+
+// A control of the add-in's group as the ribbon shows it, with its answers from the last time it was asked.
+struct ShownControl {
+    MarkupControl markup;
+    RibbonControl* object = nullptr;  // the ribbon's object for it, owned by the session
+    std::wstring label;
+    std::wstring supertip;
+    bool visible = true;
+    bool enabled = true;
+    bool hasPressed = false;
+    bool pressed = false;
+    bool hasSelection = false;
+    LONG selected = 0;
+    struct Item {
+        std::wstring id;
+        std::wstring label;
+    };
+    std::vector<Item> items;
+
+    bool isLauncher() const { return markup.container == L"dialogBoxLauncher"; }
+};
+
+// One COM add-in in one host, from creation to release, as Office runs it: CoCreateInstance by ProgID,
+// OnConnection (at start-up, with the host's application object and a COM add-in object of the host's),
+// OnAddInsUpdate, OnStartupComplete, GetCustomUI with the host's ribbon id, the markup read with MSXML,
+// onLoad with the ribbon's object, then every callback the markup binds, control by control in the order the
+// ribbon shows the group; the user's actions; at exit OnBeginShutdown, OnDisconnection and the release, after
+// which every object handed to the add-in must be back at its count. Every host call is kept as a line of the
+// trace (when tracing). The caller's thread must be in a single-threaded apartment.
+class AddInSession {
+public:
+    struct Options {
+        bool trace = true;
+        // Office's resiliency flags an add-in whose connection, markup and first display take longer.
+        double slowLoadMilliseconds = 1000;
+    };
+
+    AddInSession(const HostProfile& host, IDispatch* application, Options options);
+    ~AddInSession();
+    AddInSession(const AddInSession&) = delete;
+    AddInSession& operator=(const AddInSession&) = delete;
+
+    // Creates, connects and shows the add-in's group; false when it could not be loaded (see findings).
+    bool load(const std::wstring& progId);
+    // False when the group has no such control or the action does not fit it.
+    bool perform(const UserAction& action);
+    void beginShutdown();
+    // OnDisconnection, the release, and the reference check of what was handed in.
+    void unload();
+
+    bool connected() const { return connected_; }
+    const std::wstring& progId() const { return progId_; }
+    const std::wstring& markup() const { return markup_; }
+    const std::vector<ShownControl>& controls() const { return controls_; }
+    const std::vector<Finding>& findings() const { return findings_; }
+    // The host's calls, except those of the group's display (the controls' getters), which are apart.
+    const std::vector<std::wstring>& trace() const { return trace_; }
+    const std::vector<std::wstring>& displayTrace() const { return displayTrace_; }
+    // From creation to the end of the first display.
+    double loadMilliseconds() const { return loadMilliseconds_; }
+    OfficeHost& host() { return host_; }
+    ShownControl* control(const std::wstring& id);
+
+private:
+    void note(const std::wstring& line);
+    void find(Finding::Kind kind, const std::wstring& text);
+    HRESULT traced(const std::wstring& call, HRESULT status);
+    void readGroup();
+    void checkCallbacks(const MarkupDocument& document);
+    bool known(const std::wstring& callback) const;
+    void show(ShownControl& control);
+    void showCallbacks(ShownControl& control);
+    void showInvalidated();
+    // Calls a callback with the control (and `extra` arguments), taking the result into `value`.
+    template <typename Value>
+    bool ask(ShownControl& control, const wchar_t* attribute, Value& value);
+
+    const HostProfile& hostProfile_;
+    IDispatch* application_;
+    Options options_;
+    OfficeHost host_;
+    AutomationObject* addInObject_ = new AutomationObject();
+    RibbonUi* ribbonUi_ = new RibbonUi();
+    std::wstring progId_;
+    std::wstring markup_;
+    std::vector<ShownControl> controls_;
+    std::set<std::wstring> unknownCallbacks_;
+    std::vector<Finding> findings_;
+    std::vector<std::wstring> trace_;
+    std::vector<std::wstring> displayTrace_;
+    bool displaying_ = false;
+    bool connected_ = false;
+    bool shutdownBegun_ = false;
+    bool unloaded_ = false;
+    double loadMilliseconds_ = 0;
+};
+
+// "S_OK", "S_FALSE" or "0x80004005".
+std::wstring statusText(HRESULT status);
+
+}  // namespace hostsim
