@@ -35,17 +35,8 @@ fi
 simulator=$!
 
 # The simulator says where the box opened once it is on the screen.
-for _ in $(seq 1 300); do
-    grep -q '^About box open' "$work/log" && break
-    sleep 0.2
-done
+geometry=$(screenshot_when_open "$work/log" 'About box open' "$OUTPUT")
 tr -d '\r' <"$work/log" | sed -n '/^About box open/p'
-geometry=$(tr -d '\r' <"$work/log" |
-    sed -n 's/^About box open: .* at \([0-9-]*\),\([0-9-]*\) size \([0-9]*\)x\([0-9]*\)$/\3x\4+\1+\2/p')
-if [ -n "$geometry" ]; then
-    sleep 1 # let the box finish painting
-    xwd -root -silent | /usr/bin/convert xwd:- -crop "$geometry" +repage "png:$OUTPUT"
-fi
 touch "$signal"
 wait "$simulator" || true
 tr -d '\r' <"$work/log" | sed -n '/^pressing OK/,$p'

@@ -96,3 +96,21 @@ build_flavour() {
         -DQUILLERY_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
+
+# For the demo's pictures, run under Xvfb: waits (a minute at most) for the line of the simulator's log $1 that
+# starts with $2 and says where a window opened ("... at X,Y size WxH"), lets it paint, and saves that part of the
+# X screen as the PNG $3. Prints the window's geometry; nothing when it never opened.
+screenshot_when_open() {
+    local log="$1" opened="$2" output="$3" geometry=""
+    for _ in $(seq 1 300); do
+        grep -q "^$opened" "$log" && break
+        sleep 0.2
+    done
+    geometry=$(tr -d '\r' <"$log" |
+        sed -n "s/^$opened.* at \([0-9-]*\),\([0-9-]*\) size \([0-9]*\)x\([0-9]*\)\$/\3x\4+\1+\2/p")
+    if [ -n "$geometry" ]; then
+        sleep 1
+        xwd -root -silent | /usr/bin/convert xwd:- -crop "$geometry" +repage "png:$output"
+    fi
+    echo "$geometry"
+}

@@ -24,16 +24,7 @@ signal="$work/close"
 wine "$BUILD_DIR/bin/quillery-hostsim.exe" --window "Z:$signal" "$HOST" "$@" >"$work/log" 2>/dev/null &
 simulator=$!
 
-for _ in $(seq 1 300); do
-    grep -q '^Group window open' "$work/log" && break
-    sleep 0.2
-done
-geometry=$(tr -d '\r' <"$work/log" |
-    sed -n 's/^Group window open: at \([0-9-]*\),\([0-9-]*\) size \([0-9]*\)x\([0-9]*\)$/\3x\4+\1+\2/p')
-if [ -n "$geometry" ]; then
-    sleep 1 # let the window finish painting
-    xwd -root -silent | /usr/bin/convert xwd:- -crop "$geometry" +repage "png:$OUTPUT"
-fi
+geometry=$(screenshot_when_open "$work/log" 'Group window open' "$OUTPUT")
 touch "$signal"
 wait "$simulator" || true
 wineserver -k >/dev/null 2>&1 || true

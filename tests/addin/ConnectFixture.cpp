@@ -27,12 +27,7 @@ private:
 }  // namespace
 
 std::wstring widenedFixture(const char* fileName) {
-    const std::string utf8 = fixtures::fixtureData(fileName);
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
-    return wide;
+    return fixtures::widenedFixtureData(fileName);
 }
 
 ConnectFixture::~ConnectFixture() {

@@ -99,7 +99,16 @@ doctor() { wine "$installed\\quillery-doctor.exe" "$@"; }
 ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows":true' <<<"$report"; }
 
 # -- Silent installation: the add-in loads as Office loads it ----------------------------------------------------
-check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
+# Wine's installer service has been seen to fail the very first installation in a fresh prefix on a loaded
+# machine, once, without a trace in the package; the first attempt keeps a log, and a failure shows its end and
+# is tried once more.
+if ! wine msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install.log' >/dev/null 2>&1; then
+    echo "first silent installation failed; the end of its log:"
+    tr -d '\r\0' <"$(winepath -u 'C:\quillery-install.log')" | tail -n 25
+    sleep 2
+    check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
+fi
+rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
 word=$(wine "$tools/quillery-hostsim.exe" word 2>&1 | tr -d '\r')
 grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"

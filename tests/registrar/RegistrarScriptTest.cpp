@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "server/registrar/RegistrarParser.h"
-#include "tests/registrar/MemoryRegistry.h"
+#include "tools/testing/MemoryRegistry.h"
+#include "tools/testing/ModelCodePages.h"
 
 using namespace registrar;
 
@@ -18,10 +19,6 @@ namespace {
 
 bool singleByte(unsigned char) {
     return false;
-}
-// Lead bytes of code page 932; any byte may follow one, even a backslash, a quote or a percent sign.
-bool shiftJisLead(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 constexpr char kModulePath[] = "C:\\Program Files\\Bob's Tools\\Quillery.dll";
@@ -83,13 +80,13 @@ TEST(RegistrarScript, RegistersKeysAndValuesExactlyAsWritten) {
         {"token of 4094 bytes", "HKCR { a = s '" + std::string(4094, 'x') + "' }", "HKCR\\a", "",
          "S:" + std::string(4094, 'x') + '\0'},
         {"double-byte name whose second byte is a backslash", "HKCR { a" + jisSo + " }", "HKCR\\a" + jisSo,
-         "", "", shiftJisLead},
+         "", "", shiftJisLeadByte},
         {"double-byte multi-string piece is never split", "HKCR { a = m 'x" + jisSo + "0' }", "HKCR\\a", "",
-         "M:x" + jisSo + "0" + '\0' + '\0', shiftJisLead},
+         "M:x" + jisSo + "0" + '\0' + '\0', shiftJisLeadByte},
         {"double-byte character ending in a quote stays inside the token", "HKCR { a = s '\x83'' }",
-         "HKCR\\a", "", bytes("S:\x83'") + '\0', shiftJisLead},
+         "HKCR\\a", "", bytes("S:\x83'") + '\0', shiftJisLeadByte},
         {"double-byte character ending in a percent sign is no variable", "HKCR { a = s '\x83%' }", "HKCR\\a",
-         "", bytes("S:\x83%") + '\0', shiftJisLead},
+         "", bytes("S:\x83%") + '\0', shiftJisLeadByte},
     };
     for (const WriteCase& row : cases) {
         MemoryRegistry registry;
@@ -109,7 +106,7 @@ TEST(RegistrarScript, ModulePathWithQuoteIsStoredUnchanged) {
     ASSERT_EQ(run(registry, "HKCR { a = s '%MODULE%' }", true), kOk);
     EXPECT_EQ(registry.value("HKCR\\a", ""), "S:" + std::string(kModulePath) + '\0');
     EXPECT_EQ(doubledQuotes("a'b''", singleByte), "a''b''''");
-    EXPECT_EQ(doubledQuotes("\x83'", shiftJisLead), "\x83'");
+    EXPECT_EQ(doubledQuotes("\x83'", shiftJisLeadByte), "\x83'");
 }
 
 struct RemovalCase {

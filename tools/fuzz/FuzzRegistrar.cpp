@@ -12,7 +12,8 @@
 #include <string>
 
 #include "server/registrar/RegistrarParser.h"
-#include "tests/registrar/MemoryRegistry.h"
+#include "tools/testing/MemoryRegistry.h"
+#include "tools/testing/ModelCodePages.h"
 
 using namespace registrar;
 
@@ -20,9 +21,6 @@ namespace {
 
 bool singleByte(unsigned char) {
     return false;
-}
-bool shiftJisLead(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 MemoryRegistry machine() {
@@ -86,6 +84,6 @@ void exercise(const std::string& script, LeadBytePredicate isLeadByte, bool refu
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string script(reinterpret_cast<const char*>(data) + 1, size - 1);
-    exercise(script, (data[0] & 1) ? shiftJisLead : singleByte, (data[0] & 2) != 0);
+    exercise(script, (data[0] & 1) ? shiftJisLeadByte : singleByte, (data[0] & 2) != 0);
     return 0;
 }

@@ -26,15 +26,6 @@ BSTR fixed(const wchar_t* text) {
     return ::SysAllocString(text);
 }
 
-std::wstring markupOf(const char* fileName) {
-    const std::string utf8 = fixtures::fixtureData(fileName);
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
-    return wide;
-}
-
 class CNullConnect final : public DualInterface<_IDTExtensibility2, &nullExtensibilityTypeInfo>,
                            public DualInterface<IRibbonExtensibility, &nullRibbonTypeInfo>,
                            public DualInterface<ISimpleATLAddIn, &callbacksTypeInfo> {
@@ -77,8 +68,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* ribbonXml) noexcept override {
         if (!ribbonXml || !ribbonId) return S_OK;
-        static const std::wstring word = markupOf("word.xml"), excel = markupOf("excel.xml"),
-                                  powerPoint = markupOf("powerpoint.xml");
+        static const std::wstring word = fixtures::widenedFixtureData("word.xml"),
+                                  excel = fixtures::widenedFixtureData("excel.xml"),
+                                  powerPoint = fixtures::widenedFixtureData("powerpoint.xml");
         const std::wstring id = ribbonId;
         const std::wstring* markup = id == L"Microsoft.Word.Document"             ? &word
                                      : id == L"Microsoft.Excel.Workbook"          ? &excel

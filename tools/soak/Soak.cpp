@@ -6,6 +6,7 @@
 
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/hostsim/HostSession.h"
+#include "tools/hostsim/PrivateMemory.h"
 #include "win/EntryPoint.h"
 
 namespace soak {
@@ -58,19 +59,6 @@ long actInGroup(hostsim::HostSession& session, long round) {
     return presses;
 }
 
-// Bytes of committed private memory, by walking the address space: the same on Windows and under Wine, which
-// does not count a process's private usage.
-SIZE_T committedPrivateBytes() {
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* address = nullptr; ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
-         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-        if (region.RegionSize == 0) break;
-    }
-    return total;
-}
-
 // The process's handles from the system's handle list, where GetProcessHandleCount answers nothing (Wine).
 DWORD handlesFromSystemList() {
     struct Entry {
@@ -112,7 +100,7 @@ Checkpoint measure(long sessions, double seconds) {
         checkpoint.handles = handlesFromSystemList();
     // Wine does not count GDI objects (0 here); Windows does.
     checkpoint.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    checkpoint.privateBytes = committedPrivateBytes();
+    checkpoint.privateBytes = hostsim::committedPrivateBytes();
     checkpoint.canUnloadNow = addInCanUnloadNow();
     return checkpoint;
 }

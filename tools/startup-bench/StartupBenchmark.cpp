@@ -23,6 +23,7 @@
 #include "tools/hostsim/AddInSession.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "tools/hostsim/AddInRegistration.h"
+#include "tools/hostsim/PrivateMemory.h"
 #include "tools/nulladdin/NullAddIn.h"
 #include "win/UniqueHandle.h"
 
@@ -37,28 +38,17 @@ double now() {
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-SIZE_T committedPrivateBytes() {
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* address = nullptr; ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
-         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-        if (region.RegionSize == 0) break;
-    }
-    return total;
-}
-
 // One start-up of the add-in in the host, as the simulator runs it; its time in milliseconds.
 double startUp(const hostsim::HostProfile& host, hostsim::OfficeDouble& office, const wchar_t* progId,
                SIZE_T* addedBytes = nullptr) {
     hostsim::AddInSession::Options options;
     options.trace = false;
-    const SIZE_T before = addedBytes ? committedPrivateBytes() : 0;
+    const SIZE_T before = addedBytes ? hostsim::committedPrivateBytes() : 0;
     const double start = now();
     {
         hostsim::AddInSession session(host, office.application(), options);
         session.load(progId);
-        if (addedBytes) *addedBytes = committedPrivateBytes() - before;
+        if (addedBytes) *addedBytes = hostsim::committedPrivateBytes() - before;
         session.unload();
         if (!session.findings().empty())
             std::fprintf(stderr, "%ls: %ls\n", progId, session.findings().front().text.c_str());

@@ -20,14 +20,18 @@ public:
     }
 };
 
+// The lead bytes of code page 932 (Shift-JIS): any byte may follow one, even a backslash, a quote or a
+// percent sign.
+inline bool shiftJisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Shaped like Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xFC, any byte may follow a lead byte. Only
 // single-byte ASCII letters change case; a double-byte character is left whole, even when its second byte
 // looks like a letter.
 class FakeDoubleByteCodePage final : public CodePage {
 public:
-    bool isLeadByte(unsigned char byte) const override {
-        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    }
+    bool isLeadByte(unsigned char byte) const override { return shiftJisLeadByte(byte); }
     void toUpper(std::string& text) const override {
         for (std::size_t i = 0; i < text.size(); i = next(text, i)) {
             if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 0x20);

@@ -1,4 +1,4 @@
-#include "tests/registrar/MemoryRegistry.h"
+#include "tools/testing/MemoryRegistry.h"
 
 #include <cctype>
 #include <cstdio>
