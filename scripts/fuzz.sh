@@ -61,6 +61,11 @@ campaign_target() {
         -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix="$dir/artifacts/" "$dir/found" "${inputs[@]}" \
         >"$dir/log" 2>&1 || rc=$?
     local elapsed=$((SECONDS - started))
+    # The processor time the fuzzer and its jobs used (children of this subshell, as `times` counts them): on a
+    # shared machine an hour on the clock can be much less than an hour of fuzzing.
+    local cpu
+    times >"$dir/times" # in this shell, not a pipe's: a subshell would count only its own children
+    cpu=$(tail -n 1 "$dir/times" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }')
 
     # Of what it found, only the inputs that add coverage to the kept corpus join it; the named seeds stay.
     "$fuzzer" -merge=1 "tools/fuzz/corpus/$name" "$dir/found" >"$dir/merge.log" 2>&1
@@ -76,7 +81,7 @@ campaign_target() {
     runs=$(grep -o -E '^#[0-9]+' "$dir/log" | tail -n 1 | tr -d '#')
     cov=$(grep -o -E 'cov: [0-9]+' "$dir/log" | tail -n 1 | grep -o -E '[0-9]+')
     features=$(grep -o -E 'ft: [0-9]+' "$dir/log" | tail -n 1 | grep -o -E '[0-9]+')
-    printf '| %s | %d s | %s | %s edges, %s features | %d inputs | %d |\n' "$name" "$elapsed" "${runs:-0}" \
+    printf '| %s | %d s | %d s | %s | %s edges, %s features | %d inputs | %d |\n' "$name" "$elapsed" "$cpu" "${runs:-0}" \
         "${cov:-?}" "${features:-?}" "$(ls "tools/fuzz/corpus/$name" | wc -l)" "${#crashes[@]}" \
         >"$dir/summary-row"
     [ "$rc" -eq 0 ] && [ ${#crashes[@]} -eq 0 ]
@@ -110,8 +115,8 @@ campaign() {
         running=$((running - 1))
     done
     {
-        echo "| Target | Time | Executions | Coverage | Corpus kept | Findings |"
-        echo "|---|---|---|---|---|---|"
+        echo "| Target | Time | Processor time | Executions | Coverage | Corpus kept | Findings |"
+        echo "|---|---|---|---|---|---|---|"
         for fuzzer in "${selected[@]}"; do cat "build/native/fuzz-campaign/$(basename "$fuzzer")/summary-row"; done
     } >build/native/fuzz-campaign/summary.md
     cat build/native/fuzz-campaign/summary.md
