@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/registrar/ScriptRegistry.h"
-#include "settings/RegistryApi.h"
+#include "win/RegistryApi.h"
 
 // The registrar's registry on Windows: each operation is exactly one call of the ANSI registry API, through
 // the registry seam so that a test can see the access masks.

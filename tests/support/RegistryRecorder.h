@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/RegistryApi.h"
+#include "win/RegistryApi.h"
 
 #include <windows.h>
 
