@@ -17,13 +17,31 @@ bool isCallbackAttribute(const std::wstring& name) {
     return name.compare(0, 3, L"get") == 0 || name.compare(0, 2, L"on") == 0 || name == L"loadImage";
 }
 
-double millisecondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
-}
+// Milliseconds from its start, and from one lap to the next.
+class Stopwatch {
+public:
+    Stopwatch() {
+        ::QueryPerformanceCounter(&start_);
+        lap_ = start_;
+    }
+    double total() const { return since(start_); }
+    double lap() {
+        const double milliseconds = since(lap_);
+        ::QueryPerformanceCounter(&lap_);
+        return milliseconds;
+    }
+
+private:
+    static double since(const LARGE_INTEGER& then) {
+        LARGE_INTEGER now, frequency;
+        ::QueryPerformanceCounter(&now);
+        ::QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(now.QuadPart - then.QuadPart) * 1000.0 /
+               static_cast<double>(frequency.QuadPart);
+    }
+    LARGE_INTEGER start_;
+    LARGE_INTEGER lap_;
+};
 
 std::wstring quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
@@ -80,8 +98,7 @@ ShownControl* AddInSession::control(const std::wstring& id) {
 
 bool AddInSession::load(const std::wstring& progId) {
     progId_ = progId;
-    LARGE_INTEGER start;
-    ::QueryPerformanceCounter(&start);
+    Stopwatch watch;
 
     const std::wstring notLoaded =
         L"Not loaded. A runtime error occurred during the loading of the COM Add-in " + quoted(progId) +
@@ -101,6 +118,7 @@ bool AddInSession::load(const std::wstring& progId) {
         host_.release();
         return false;
     }
+    phases_.create = watch.lap();
     status = traced(L"OnConnection(Application, ext_cm_Startup, COMAddIn, [])",
                     host_.connect(application_, addInObject_));
     if (FAILED(status)) {
@@ -112,6 +130,7 @@ bool AddInSession::load(const std::wstring& progId) {
     connected_ = true;
     traced(L"OnAddInsUpdate([])", host_.notify(OfficeHost::Notification::AddInsUpdate));
     traced(L"OnStartupComplete([])", host_.notify(OfficeHost::Notification::StartupComplete));
+    phases_.connect = watch.lap();
 
     bool received = false;
     status = host_.customUI(hostProfile_.ribbonId, markup_, received);
@@ -129,8 +148,9 @@ bool AddInSession::load(const std::wstring& progId) {
     } else {
         readGroup();
     }
+    phases_.markup = watch.lap() - phases_.display;
 
-    loadMilliseconds_ = millisecondsSince(start);
+    loadMilliseconds_ = watch.total();
     if (loadMilliseconds_ > options_.slowLoadMilliseconds) {
         wchar_t text[64];
         std::swprintf(text, 64, L"%.0f ms, over the %.0f ms limit", loadMilliseconds_,
@@ -162,9 +182,11 @@ void AddInSession::readGroup() {
         return;
     }
     checkCallbacks(document);
+    const Stopwatch display;
     if (!document.onLoad.empty() && known(document.onLoad)) {
-        traced(document.onLoad + L"(RibbonUI)",
-               host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_)}));
+        traced(document.onLoad + L"(RibbonUI)", timed(document.onLoad, [&] {
+                   return host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_)});
+               }));
     }
     controls_.reserve(document.controls.size());
     for (const MarkupControl& markup : document.controls) {
@@ -174,6 +196,7 @@ void AddInSession::readGroup() {
         controls_.push_back(std::move(shown));
     }
     for (ShownControl& shown : controls_) show(shown);
+    phases_.display = display.total();
 }
 
 void AddInSession::checkCallbacks(const MarkupDocument& document) {
@@ -202,13 +225,25 @@ bool AddInSession::known(const std::wstring& callback) const {
     return unknownCallbacks_.count(callback) == 0;
 }
 
+template <typename Call>
+HRESULT AddInSession::timed(const std::wstring& callback, Call call) {
+    if (!options_.timeCallbacks) return call();
+    Stopwatch watch;
+    const HRESULT status = call();
+    CallbackTime& time = callbackTimes_[callback];
+    ++time.calls;
+    time.milliseconds += watch.total();
+    return status;
+}
+
 template <typename Value>
 bool AddInSession::ask(ShownControl& control, const wchar_t* attribute, Value& value) {
     const std::wstring callback = control.markup.attribute(attribute);
     if (callback.empty() || !known(callback)) return false;
     VARIANT result;
     ::VariantInit(&result);
-    const HRESULT status = host_.call(callback.c_str(), {dispatchArgument(control.object)}, &result);
+    const HRESULT status =
+        timed(callback, [&] { return host_.call(callback.c_str(), {dispatchArgument(control.object)}, &result); });
     bool taken = false;
     if constexpr (std::is_same_v<Value, std::wstring>) {
         if ((taken = result.vt == VT_BSTR)) value.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
@@ -266,7 +301,9 @@ void AddInSession::showCallbacks(ShownControl& control) {
                 for (auto [callback, text] :
                      {std::make_pair(&idCallback, &item.id), std::make_pair(&labelCallback, &item.label)}) {
                     if (callback->empty() || !known(*callback)) continue;
-                    const HRESULT status = host_.itemText(callback->c_str(), control.object, index, *text);
+                    const HRESULT status = timed(*callback, [&] {
+                        return host_.itemText(callback->c_str(), control.object, index, *text);
+                    });
                     if (options_.trace)
                         note(*callback + L"(" + markup.id + L", " + std::to_wstring(index) + L") -> " +
                              statusText(status) + L" " + quoted(*text));
@@ -358,6 +395,7 @@ void AddInSession::beginShutdown() {
 void AddInSession::unload() {
     if (unloaded_) return;
     unloaded_ = true;
+    Stopwatch watch;
     if (connected_) {
         beginShutdown();
         traced(L"OnDisconnection(ext_dm_HostShutdown, [])", host_.disconnect());
@@ -379,6 +417,7 @@ void AddInSession::unload() {
         shown.object->Release();
         shown.object = nullptr;
     }
+    phases_.exit = watch.total();
 }
 
 }  // namespace hostsim

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,6 +64,24 @@ struct ShownControl {
     bool isLauncher() const { return markup.container == L"dialogBoxLauncher"; }
 };
 
+// Where a session's time went, in milliseconds: creation (ProgID and CoCreateInstance), connection
+// (OnConnection, OnAddInsUpdate, OnStartupComplete), markup (GetCustomUI, reading it with MSXML, resolving
+// its callbacks), first display (onLoad and every callback of the group) and exit (shutdown, disconnection,
+// release and the reference check).
+struct PhaseTimes {
+    double create = 0;
+    double connect = 0;
+    double markup = 0;
+    double display = 0;
+    double exit = 0;
+};
+
+// The calls of one callback during the display, and their time together.
+struct CallbackTime {
+    int calls = 0;
+    double milliseconds = 0;
+};
+
 // One COM add-in in one host, from creation to release, as Office runs it: CoCreateInstance by ProgID,
 // OnConnection (at start-up, with the host's application object and a COM add-in object of the host's),
 // OnAddInsUpdate, OnStartupComplete, GetCustomUI with the host's ribbon id, the markup read with MSXML,
@@ -76,6 +95,8 @@ public:
         bool trace = true;
         // Office's resiliency flags an add-in whose connection, markup and first display take longer.
         double slowLoadMilliseconds = 1000;
+        // Times every callback of the display by name (callbackTimes); off, the display pays nothing for it.
+        bool timeCallbacks = false;
     };
 
     AddInSession(const HostProfile& host, IDispatch* application, Options options);
@@ -101,6 +122,8 @@ public:
     const std::vector<std::wstring>& displayTrace() const { return displayTrace_; }
     // From creation to the end of the first display.
     double loadMilliseconds() const { return loadMilliseconds_; }
+    const PhaseTimes& phaseTimes() const { return phases_; }
+    const std::map<std::wstring, CallbackTime>& callbackTimes() const { return callbackTimes_; }
     OfficeHost& host() { return host_; }
     ShownControl* control(const std::wstring& id);
 
@@ -111,6 +134,9 @@ private:
     void readGroup();
     void checkCallbacks(const MarkupDocument& document);
     bool known(const std::wstring& callback) const;
+    // Runs one callback of the display, timing it by name when asked to.
+    template <typename Call>
+    HRESULT timed(const std::wstring& callback, Call call);
     void show(ShownControl& control);
     void showCallbacks(ShownControl& control);
     void showInvalidated();
@@ -136,6 +162,8 @@ private:
     bool shutdownBegun_ = false;
     bool unloaded_ = false;
     double loadMilliseconds_ = 0;
+    PhaseTimes phases_;
+    std::map<std::wstring, CallbackTime> callbackTimes_;
 };
 
 // "S_OK", "S_FALSE" or "0x80004005".
