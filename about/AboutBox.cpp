@@ -53,6 +53,12 @@ bool AboutBox::onInitDialog(WPARAM, LPARAM, LRESULT& result) {
     arrangeLegalLines(copyright);
     ::SetDlgItemTextA(box, controls_.allRights, allRights.c_str());
     ::SetDlgItemTextA(box, controls_.ok, text(kOkKey).c_str());
+    // The banner is lettered: a mirrored box puts it in its mirrored place, but draws it as it was drawn, not
+    // reflected.
+    if (const HWND banner = ::GetDlgItem(box, controls_.banner)) {
+        const LONG_PTR style = ::GetWindowLongPtrA(banner, GWL_EXSTYLE);
+        if (style & WS_EX_LAYOUTRTL) ::SetWindowLongPtrA(banner, GWL_EXSTYLE, style & ~WS_EX_LAYOUTRTL);
+    }
     // 0: the box takes no keyboard focus of its own choosing.
     result = 0;
     return true;

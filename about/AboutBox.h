@@ -26,6 +26,7 @@ protected:
         int version;
         int copyright;
         int allRights;
+        int banner;
     };
 
     // `strings` is not owned and may be null: the box then shows the keys, as an empty table does.

@@ -5,7 +5,7 @@
 
 AboutDialog::AboutDialog(const StringTable* strings) noexcept
     : AboutBox(strings, {QUILLERY_ABOUT_TEMPLATE, QUILLERY_ABOUT_OK, QUILLERY_ABOUT_VERSION,
-                         QUILLERY_ABOUT_COPYRIGHT, QUILLERY_ABOUT_ALL_RIGHTS}) {}
+                         QUILLERY_ABOUT_COPYRIGHT, QUILLERY_ABOUT_ALL_RIGHTS, QUILLERY_ABOUT_BANNER}) {}
 
 // The template lets the two legal lines overlap: the second starts one line below the first. The first line's
 // text is measured on one line in its control's font; when it is wider than the control it wraps, and the

@@ -77,6 +77,7 @@ TEST(AboutBoxTest, EachDirectionShowsItsTemplateAndTextsAndClosesWithOkOrTheClos
             << "Escape closed the box or never reached it";
         EXPECT_FALSE(seen.ownerEnabled) << "the box is not modal";
         EXPECT_EQ(row.rightToLeft, seen.mirrored);
+        EXPECT_FALSE(seen.bannerReflected) << "the banner's lettering reads backwards";
         EXPECT_EQ("About it", seen.title);
         // The banner's text names its picture; it is not ours to check.
         const char* texts[] = {"OK", nullptr, "Version: 1.41.0.0-en", "Copyright", "All rights reserved."};

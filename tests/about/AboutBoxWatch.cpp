@@ -70,6 +70,12 @@ void readBox(HWND box, SeenBox& seen) {
         ::MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&control.rect), 2);
         seen.controls[::GetDlgCtrlID(child)] = control;
     }
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if ((::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        const HDC dc = ::GetDC(child);
+        seen.bannerReflected = (::GetLayout(dc) & LAYOUT_RTL) != 0;
+        ::ReleaseDC(child, dc);
+    }
     const HWND firstStatic = ::FindWindowExA(box, nullptr, "Static", nullptr);
     const HWND button = ::FindWindowExA(box, nullptr, "Button", nullptr);
     seen.colours[WM_CTLCOLORDLG] = askColour(box, WM_CTLCOLORDLG, box);

@@ -26,6 +26,7 @@ struct SeenBox {
     std::map<int, SeenControl> controls;  // by control id
     RECT client{};                        // the client area on the screen
     bool mirrored = false;
+    bool bannerReflected = true;  // the banner's picture is drawn in a mirrored device context
     HWND owner = nullptr;
     bool ownerEnabled = true;
     std::map<UINT, ColourAnswer> colours;  // by WM_CTLCOLORDLG, WM_CTLCOLORSTATIC, WM_CTLCOLORBTN

@@ -96,8 +96,6 @@ HRESULT OfficeHost::dispatchIdOf(const wchar_t* name, DISPID& id) {
 }
 
 HRESULT OfficeHost::call(const wchar_t* name, std::initializer_list<VARIANT> arguments, VARIANT* result) {
-    LARGE_INTEGER start, stop, frequency;
-    ::QueryPerformanceCounter(&start);
     DISPID id = DISPID_UNKNOWN;
     HRESULT status = dispatchIdOf(name, id);
     if (SUCCEEDED(status)) {
@@ -110,11 +108,7 @@ HRESULT OfficeHost::call(const wchar_t* name, std::initializer_list<VARIANT> arg
         status = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
                                    &exception, &argumentError);
     }
-    ::QueryPerformanceCounter(&stop);
-    ::QueryPerformanceFrequency(&frequency);
     ++callCount_;
-    callSeconds_ +=
-        static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
     return status;
 }
 

@@ -48,10 +48,8 @@ public:
 
     IDispatch* addIn() const { return dispatch_.get(); }
 
-    // How many callbacks were called by name, and the time they took (name lookup and call), for the
-    // simulator's own timing of a ribbon build.
+    // How many callbacks were called by name.
     long callCount() const { return callCount_; }
-    double callSeconds() const { return callSeconds_; }
 
 private:
     // Calls `name` and keeps its result in `value` when it has the value's type.
@@ -61,7 +59,6 @@ private:
     win::ComPtr<IDispatch> dispatch_;
     win::ComPtr<_IDTExtensibility2> connection_;
     long callCount_ = 0;
-    double callSeconds_ = 0;
 };
 
 // Argument builders for OfficeHost::call.
