@@ -242,8 +242,8 @@ bool AddInSession::ask(ShownControl& control, const wchar_t* attribute, Value& v
     if (callback.empty() || !known(callback)) return false;
     VARIANT result;
     ::VariantInit(&result);
-    const HRESULT status =
-        timed(callback, [&] { return host_.call(callback.c_str(), {dispatchArgument(control.object)}, &result); });
+    const HRESULT status = timed(
+        callback, [&] { return host_.call(callback.c_str(), {dispatchArgument(control.object)}, &result); });
     bool taken = false;
     if constexpr (std::is_same_v<Value, std::wstring>) {
         if ((taken = result.vt == VT_BSTR)) value.assign(result.bstrVal, ::SysStringLen(result.bstrVal));

@@ -189,11 +189,12 @@ int run(const Command& command) {
         showTrace(addIn.trace(), 0);
         const hostsim::PhaseTimes& phases = addIn.phaseTimes();
         wchar_t timing[256];
-        std::swprintf(timing, 256,
-                      L"  ... and %ld callbacks by name for the group's display; create %.1f ms, connect %.1f ms, "
-                      L"markup %.1f ms (with the XML reader's first use), display %.1f ms (with the type "
-                      L"information's first use)",
-                      addIn.host().callCount(), phases.create, phases.connect, phases.markup, phases.display);
+        std::swprintf(
+            timing, 256,
+            L"  ... and %ld callbacks by name for the group's display; create %.1f ms, connect %.1f ms, "
+            L"markup %.1f ms (with the XML reader's first use), display %.1f ms (with the type "
+            L"information's first use)",
+            addIn.host().callCount(), phases.create, phases.connect, phases.markup, phases.display);
         printLine(timing);
         if (command.trace) showTrace(addIn.displayTrace(), 0);
         if (!addIn.controls().empty()) {

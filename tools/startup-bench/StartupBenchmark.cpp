@@ -2,8 +2,11 @@
 // interfaces and type library whose methods give fixed answers. Per host:
 //  - warm: the whole start-up (create, connect, markup, onLoad, every callback of the group, disconnect,
 //    release) of ours and of the null add-in, interleaved, many runs, minimum and median, ratio ours / null;
-//  - cold: the first start-up in a fresh process (DLL load, type information, string file, markup file), and
-//    the private memory the add-in holds once started.
+//  - cold: the first start-up in a fresh process (DLL load, type information, string file, markup file), the
+//    fastest of three, once the host's own parts are up as in Office; and the private memory the add-in holds
+//    once started;
+//  - where the time goes: the median of each phase, the platform calls of a connection made alone, and the
+//    display's callbacks one by one.
 // It installs the product's fixtures, the maker's printer, both classes and the add-in keys itself, and
 // removes them again.
 //   quillery-startup-bench [<warm runs>]          (the child mode "--cold <host> <ProgID>" is its own)
@@ -107,7 +110,8 @@ void printPhases(const wchar_t* hostName, const std::vector<StartUp>& ours, cons
     std::printf("\n");
 }
 
-// Per callback of the display, ours against the null add-in's, in microseconds per call, over `runs` start-ups.
+// Per callback of the display, ours against the null add-in's, in microseconds per call, over `runs`
+// start-ups.
 void printCallbacks(const hostsim::HostProfile& host, hostsim::OfficeDouble& office, int runs) {
     std::map<std::wstring, hostsim::CallbackTime> ours, null;
     const auto add = [](std::map<std::wstring, hostsim::CallbackTime>& into, const StartUp& run) {
@@ -139,8 +143,10 @@ struct Spooler {
         return entryPointAs<Function>(module ? ::GetProcAddress(module, name) : nullptr);
     }
     HMODULE module = ::LoadLibraryW(L"winspool.drv");
-    decltype(&::GetDefaultPrinterA) defaultPrinterA = find<decltype(&::GetDefaultPrinterA)>("GetDefaultPrinterA");
-    decltype(&::GetDefaultPrinterW) defaultPrinterW = find<decltype(&::GetDefaultPrinterW)>("GetDefaultPrinterW");
+    decltype(&::GetDefaultPrinterA) defaultPrinterA =
+        find<decltype(&::GetDefaultPrinterA)>("GetDefaultPrinterA");
+    decltype(&::GetDefaultPrinterW) defaultPrinterW =
+        find<decltype(&::GetDefaultPrinterW)>("GetDefaultPrinterW");
     decltype(&::OpenPrinterA) openA = find<decltype(&::OpenPrinterA)>("OpenPrinterA");
     decltype(&::OpenPrinterW) openW = find<decltype(&::OpenPrinterW)>("OpenPrinterW");
     decltype(&::GetPrinterDataA) dataA = find<decltype(&::GetPrinterDataA)>("GetPrinterDataA");
@@ -174,14 +180,16 @@ double platformCallsOfConnect(const Spooler& spooler) {
         spooler.close(printer);
     }
     const std::string driverKey = fixtures::PrinterFixture::kSettingsRoot + std::string(friendly);
-    for (const char* probe : {fixtures::PrinterFixture::kOnceBlackAndWhite, fixtures::PrinterFixture::kOnceDuplex,
-                              fixtures::PrinterFixture::kOnceNUp, fixtures::PrinterFixture::kOncePrintQuality}) {
+    for (const char* probe :
+         {fixtures::PrinterFixture::kOnceBlackAndWhite, fixtures::PrinterFixture::kOnceDuplex,
+          fixtures::PrinterFixture::kOnceNUp, fixtures::PrinterFixture::kOncePrintQuality}) {
         char data[4];
         readValue(HKEY_LOCAL_MACHINE, driverKey, probe, data, sizeof data);
     }
     for (const fixtures::InstallationFixture::File& file : fixtures::InstallationFixture::files()) {
         char path[260] = {};
-        readValue(HKEY_LOCAL_MACHINE, fixtures::InstallationFixture::kKeyPath, file.valueName, path, sizeof path);
+        readValue(HKEY_LOCAL_MACHINE, fixtures::InstallationFixture::kKeyPath, file.valueName, path,
+                  sizeof path);
         const HANDLE opened = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE) continue;
@@ -209,8 +217,8 @@ double startOfficesOwnParts() {
     return now() - start;
 }
 
-// The first start-up in this fresh process; prints "<ms> <added bytes> <ms of each phase> <ms of the spooler's
-// first use>".
+// The first start-up in this fresh process; prints "<ms> <added bytes> <ms of each phase> <ms of the
+// spooler's first use>".
 int coldChild(const std::wstring& hostName, const std::wstring& progId) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const hostsim::HostProfile* host = hostsim::hostNamed(hostName);
@@ -313,7 +321,8 @@ int wmain(int argc, wchar_t** argv) {
 
         std::printf("start-up of the add-in against the null add-in, %d warm runs each, interleaved\n", runs);
         std::printf("%-11s %10s %10s %10s %10s %7s %7s %10s %10s %10s %10s\n", "host", "ours min", "ours med",
-                    "null min", "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds", "spooler");
+                    "null min", "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds",
+                    "spooler");
         std::map<std::wstring, std::vector<StartUp>> oursRuns, nullRuns;
         std::map<std::wstring, StartUp> oursColdRuns, nullColdRuns;
         std::map<std::wstring, std::vector<double>> platformRuns;  // microseconds
@@ -339,14 +348,16 @@ int wmain(int argc, wchar_t** argv) {
             for (const StartUp& run : ours) oursTimes.push_back(run.milliseconds);
             for (const StartUp& run : null) nullTimes.push_back(run.milliseconds);
             const Figures o = figuresOf(oursTimes), n = figuresOf(nullTimes);
-            std::printf("%-11ls %8.3fms %8.3fms %8.3fms %8.3fms %6.2fx %6.2fx %8.2fms %8.2fms %7.0f KB %8.2fms\n",
-                        host.name, o.minimum, o.median, n.minimum, n.median, o.median / n.median,
-                        o.minimum / n.minimum, oursCold.run.milliseconds, nullCold.run.milliseconds,
-                        static_cast<double>(oursCold.added) / 1024.0, oursCold.spooler);
+            std::printf(
+                "%-11ls %8.3fms %8.3fms %8.3fms %8.3fms %6.2fx %6.2fx %8.2fms %8.2fms %7.0f KB %8.2fms\n",
+                host.name, o.minimum, o.median, n.minimum, n.median, o.median / n.median,
+                o.minimum / n.minimum, oursCold.run.milliseconds, nullCold.run.milliseconds,
+                static_cast<double>(oursCold.added) / 1024.0, oursCold.spooler);
             std::fflush(stdout);
         }
         std::printf("\nwhere the warm time goes, median microseconds per phase, ours / null\n");
-        std::printf("(\"platform\": the platform calls a connection of ours makes, made alone in its order)\n");
+        std::printf(
+            "(\"platform\": the platform calls a connection of ours makes, made alone in its order)\n");
         std::printf("%-11s %-15s %-15s %-15s %-15s %-15s %s\n", "host", " create", " connect", " markup",
                     " display", " exit", "platform");
         for (const hostsim::HostProfile& host : hostsim::hostProfiles())
