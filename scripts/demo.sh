@@ -54,7 +54,7 @@ show_settings() {
 register_addin() {
     local dll
     dll=$(winepath -w "$BUILD_DIR/bin/Quillery.dll" 2>/dev/null)
-    wine regsvr32 /s "$dll" && echo "regsvr32 $dll: registered"
+    wine64 regsvr32 /s "$dll" && echo "regsvr32 $dll: registered"
     local key
     for key in 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' \
                'HKLM\Software\Microsoft\Office\Excel\Addins\TandrelQuillery.Connect' \

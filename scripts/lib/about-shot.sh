@@ -25,8 +25,8 @@ signal="$work/close"
 saved=""
 locale=(env)
 if [ -n "$STRINGS" ]; then
-    saved=$(wine reg query "$INSTALL_KEY" /v XMLStrings | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-    wine reg add "$INSTALL_KEY" /v XMLStrings /t REG_SZ /d "$STRINGS" /f >/dev/null
+    saved=$(wine64 reg query "$INSTALL_KEY" /v XMLStrings | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+    wine64 reg add "$INSTALL_KEY" /v XMLStrings /t REG_SZ /d "$STRINGS" /f >/dev/null
     locale=(env LOCPATH="$QUILLERY_LOCALES" LC_ALL=ar_EG.UTF-8)
 fi
 
@@ -42,7 +42,7 @@ wait "$simulator" || true
 tr -d '\r' <"$work/log" | sed -n '/^pressing OK/,$p'
 
 if [ -n "$STRINGS" ]; then
-    wine reg add "$INSTALL_KEY" /v XMLStrings /t REG_SZ /d "$saved" /f >/dev/null
+    wine64 reg add "$INSTALL_KEY" /v XMLStrings /t REG_SZ /d "$saved" /f >/dev/null
 fi
 wineserver -k >/dev/null 2>&1 || true
 [ -n "$geometry" ] && echo "screenshot: $OUTPUT"

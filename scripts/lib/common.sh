@@ -4,8 +4,11 @@
 QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
-QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools wine64 googletest libbenchmark-dev
-                   clang libclang-rt-14-dev locales wixl msitools)
+# wine32:i386 is the 32-bit loader that runs 32-bit programs in the 64-bit prefix, as 32-bit Office runs on
+# 64-bit Windows.
+QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix mingw-w64-tools wine64
+                   wine32:i386 googletest libbenchmark-dev clang libclang-rt-14-dev locales wixl msitools
+                   osslsigncode)
 # What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick.
 QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick)
 
@@ -19,17 +22,26 @@ ensure_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Run:" >&2
-        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        echo "  sudo dpkg --add-architecture i386 && sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
         return 1
     fi
     echo "Installing: ${missing[*]}"
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# Starts a program with the 64-bit loader. Built-in programs (reg, regedit, msiexec, regsvr32) must be started
+# this way: once Debian's 32-bit Wine is installed, plain `wine` starts them as 32-bit ones, and a 32-bit `reg`
+# writes HKLM\Software into the 32-bit view (Wow6432Node).
+wine64() { "${QUILLERY_WINE64:-/usr/lib/wine/wine64}" "$@"; }
+
 # The environment every Wine process of a run shares. $1: the prefix directory.
 wine_environment() {
     export WINEPREFIX="$1"
+    export WINEARCH=win64
     export WINEDEBUG=-all
     export LC_ALL=C.UTF-8
     # No Mono or Gecko prompts; a crash exits at once instead of starting the debugger.
@@ -46,10 +58,10 @@ make_wineprefix() {
     mkdir -p "$(dirname "$prefix")"
     wine_environment "$prefix"
     wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1
+    wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
         /v 'Microsoft Sans Serif' /t REG_SZ /d Tahoma /f >/dev/null 2>&1
     cp /usr/share/wine/fonts/{tahoma,tahomabd,marlett}.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     wineserver -w

@@ -7,6 +7,9 @@
 set -uo pipefail
 package=$1 newer=$2 tools=$3
 failures=0
+# Built-in programs (reg, regedit, msiexec, regsvr32) are started as 64-bit ones: once Debian's 32-bit Wine is
+# installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view.
+wine64() { "${QUILLERY_WINE64:-/usr/lib/wine/wine64}" "$@"; }
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; "$@" >/dev/null 2>&1 || fail "$what"; }
 
@@ -45,7 +48,7 @@ keys=('HKLM\Software\Classes' 'HKLM\Software\Microsoft\Office' 'HKLM\Software\Co
 snapshot() {
     local index=0 key
     for key in "${keys[@]}"; do
-        if wine reg export "$key" "$work/key.reg" /y >/dev/null 2>&1; then
+        if wine64 reg export "$key" "$work/key.reg" /y >/dev/null 2>&1; then
             # Windows Installer makes its own empty bookkeeping keys on its first run in a fresh prefix (Windows
             # has them from the start); a product left registered there would still show with its values.
             iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r' |
@@ -78,16 +81,16 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
 "Device"="Corvane R,winspool,FILE:"
 REG
-device=$(wine reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device 2>/dev/null |
+device=$(wine64 reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device 2>/dev/null |
          tr -d '\r' | awk -F'    ' '/Device/ { print $4 }')
-wine regedit /S "$(winepath -w "$work/printer.reg")"
+wine64 regedit /S "$(winepath -w "$work/printer.reg")"
 restore_printer() {
-    wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Printers\Corvane R' /f >/dev/null 2>&1
-    wine reg delete 'HKLM\Software\CorvaneInkJet' /f >/dev/null 2>&1
+    wine64 reg delete 'HKLM\System\CurrentControlSet\Control\Print\Printers\Corvane R' /f >/dev/null 2>&1
+    wine64 reg delete 'HKLM\Software\CorvaneInkJet' /f >/dev/null 2>&1
     if [ -n "$device" ]; then
-        wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /d "$device" /f >/dev/null 2>&1
+        wine64 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /d "$device" /f >/dev/null 2>&1
     else
-        wine reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /f >/dev/null 2>&1
+        wine64 reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /f >/dev/null 2>&1
     fi
 }
 trap 'restore_printer; rm -rf "$work"' EXIT
@@ -102,11 +105,11 @@ ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows"
 # Wine's installer service has been seen to fail the very first installation in a fresh prefix on a loaded
 # machine, once, without a trace in the package; the first attempt keeps a log, and a failure shows its end and
 # is tried once more.
-if ! wine msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install.log' >/dev/null 2>&1; then
+if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install.log' >/dev/null 2>&1; then
     echo "first silent installation failed; the end of its log:"
     tr -d '\r\0' <"$(winepath -u 'C:\quillery-install.log')" | tail -n 25
     sleep 2
-    check "silent installation" wine msiexec /i "$(winepath -w "$package")" /qn
+    check "silent installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 fi
 rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
@@ -115,7 +118,7 @@ grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" || fail "the host simul
 touch "$work/close-about"
 about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
 grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
-grep -q "Version.*1.41.0.0" < <(wine reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
+grep -q "Version.*1.41.0.0" < <(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
     fail "the installation key has no Version"
 
 # -- The package's registration is the library's own --------------------------------------------------------------
@@ -133,42 +136,42 @@ registration() {
         echo "== $key"
         # The library's flags: Wine's RegisterTypeLib writes the loader's "has a disk image" flag (8), which
         # Windows leaves out; the package writes what Windows writes.
-        wine reg export "$key" "$work/registration.reg" /y >/dev/null 2>&1 &&
+        wine64 reg export "$key" "$work/registration.reg" /y >/dev/null 2>&1 &&
             iconv -f UTF-16 -t UTF-8 "$work/registration.reg" | tr -d '\r' | sed 1d |
             awk 'BEGIN { RS = ""; ORS = "\n\n" } !/\\FLAGS\]/'
     done <<<"$registration_keys"
 }
 registration >"$work/by-package"
-check "the library registers itself" wine regsvr32 /s "$installed\\Quillery.dll"
+check "the library registers itself" wine64 regsvr32 /s "$installed\\Quillery.dll"
 registration >"$work/by-library"
 diff -u "$work/by-package" "$work/by-library" || fail "the package's registration differs from the library's own"
 # The library also lists itself among the installed programs; the package does that under its own product code.
 connect_class=$(awk -F'\t' '$3 ~ /TandrelQuillery\.Connect\\CLSID\\$/ { print $5 }' <<<"$registry")
-wine reg delete "$uninstall_root\\$connect_class" /f >/dev/null 2>&1
+wine64 reg delete "$uninstall_root\\$connect_class" /f >/dev/null 2>&1
 # Wine's RegisterTypeLib also describes the interface to 32-bit processes; a 64-bit in-process server has no
 # 32-bit client, so the package does not, and the test takes the library's copy away again.
 for key in $(grep -o 'Interface\\{[0-9A-F-]*}' <<<"$registration_keys" | sort -u); do
-    wine reg delete "HKLM\\Software\\Classes\\Wow6432Node\\$key" /f >/dev/null 2>&1
+    wine64 reg delete "HKLM\\Software\\Classes\\Wow6432Node\\$key" /f >/dev/null 2>&1
 done
 
 # -- The same package again repairs --------------------------------------------------------------------------------
 rm -f "$(winepath -u "$installed\\word.xml")"
-wine reg delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f >/dev/null 2>&1
+wine64 reg delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f >/dev/null 2>&1
 doctor >/dev/null 2>&1 && fail "the doctor missed a broken installation"
-check "second installation" wine msiexec /i "$(winepath -w "$package")" /qn
+check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
 check "the second installation repaired the add-in key" ribbon_shows
 
 # -- A newer package replaces it ---------------------------------------------------------------------------------
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-check "upgrade" wine msiexec /i "$(winepath -w "$newer")" /qn
-wine reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version stayed"
-wine reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
+check "upgrade" wine64 msiexec /i "$(winepath -w "$newer")" /qn
+wine64 reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version stayed"
+wine64 reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
     fail "the newer version is not registered"
 check "the upgraded installation works" ribbon_shows
 
 # -- Silent removal leaves the machine as it was -------------------------------------------------------------------
-check "silent removal" wine msiexec /x "$(winepath -w "$newer")" /qn
+check "silent removal" wine64 msiexec /x "$(winepath -w "$newer")" /qn
 snapshot >"$work/after"
 diff -u "$work/before" "$work/after" || fail "the removal left the registry or Program Files changed"
 
