@@ -78,10 +78,16 @@ VARIANT longArgument(LONG value) noexcept {
     return argument;
 }
 
+// Office's object model is asked in US English, whatever the user's own locale: member names are looked up
+// and arguments read as English ones, and Excel refuses automation calls made in a locale for which no Office
+// language pack is installed (0x80028018, "old format or invalid type library"), as on an English Office on a
+// machine set to another language.
+constexpr LCID kAutomationLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
 // Calls member `id` of `object`. `arguments` are in the member's published order; automation wants them last
 // first. A property put passes its one argument as the named DISPID_PROPERTYPUT.
 Status invoke(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> arguments, VARIANT* result,
-              LCID locale = LOCALE_USER_DEFAULT) {
+              LCID locale = kAutomationLocale) {
     std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
     DISPID propertyPut = DISPID_PROPERTYPUT;
     DISPPARAMS parameters = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
@@ -105,10 +111,10 @@ Status invoke(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> arg
 }
 
 Status invokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> arguments,
-                    VARIANT* result, LCID locale = LOCALE_USER_DEFAULT) {
+                    VARIANT* result, LCID locale = kAutomationLocale) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
-    const HRESULT status = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    const HRESULT status = object->GetIDsOfNames(IID_NULL, names, 1, kAutomationLocale, &id);
     if (FAILED(status)) return status;
     return invoke(object, id, flags, std::move(arguments), result, locale);
 }

@@ -1,5 +1,7 @@
 #include "host/HostApplication.h"
 
+#include <oleauto.h>
+
 #include <cwchar>
 
 #include "host/DispatchAutomation.h"
@@ -40,13 +42,15 @@ void HostApplication::detach() noexcept {
     addInInstance_.reset();
 }
 
-HostKind HostApplication::detectKind(const wchar_t* ribbonId) noexcept {
+HostKind HostApplication::detectKind(BSTR ribbonId) noexcept {
     kind_ = HostKind::None;
     if (!ribbonId) return kind_;
-    // Whole, case-sensitive equality, character by character up to the terminating NUL: an identifier is a
-    // name, not a word, so no linguistic rule may pass over any of its characters.
+    // Whole, case-sensitive equality of the string's full length, character by character: an identifier is a
+    // name, not a word, so no linguistic rule may pass over any of its characters, and a NUL inside the
+    // string does not end it early.
+    const std::size_t length = ::SysStringLen(ribbonId);
     for (const RibbonHost& host : kRibbonHosts) {
-        if (std::wcscmp(host.ribbonId, ribbonId) == 0) {
+        if (std::wcslen(host.ribbonId) == length && std::wmemcmp(host.ribbonId, ribbonId, length) == 0) {
             kind_ = host.kind;
             break;
         }

@@ -23,9 +23,9 @@ public:
     bool attach(IDispatch* application, IDispatch* addInInstance) noexcept;
     // Releases both references; the kind stays as it was.
     void detach() noexcept;
-    // Recognises the host from the ribbon identifier that GetCustomUI receives (exact, case-sensitive); null
-    // or anything else is None. Every call decides afresh.
-    HostKind detectKind(const wchar_t* ribbonId) noexcept;
+    // Recognises the host from the ribbon identifier that GetCustomUI receives, a BSTR compared over its
+    // whole length (exact, case-sensitive); null or anything else is None. Every call decides afresh.
+    HostKind detectKind(BSTR ribbonId) noexcept;
     HostKind kind() const noexcept { return kind_; }
 
     // The application object for the print routines; null when none is held.

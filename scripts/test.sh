@@ -62,7 +62,16 @@ trap 'stop_wine "$PREFIX"' EXIT
 make_wineprefix "$PREFIX"
 make_japanese_locale "$QUILLERY_ROOT/build/windows/locale"
 start_wine
+registry_snapshot >build/windows/registry-before.txt
 run_ctest build/windows wine || status=1
+# Every test leaves the prefix as it found it, so that the same tests pass again in the same prefix.
+registry_snapshot >build/windows/registry-after.txt
+if ! diff build/windows/registry-before.txt build/windows/registry-after.txt >build/windows/registry.diff; then
+    echo "FAILED: the Windows tests left the registry changed:"
+    head -n 40 build/windows/registry.diff
+    failed=$((failed + 1))
+    status=1
+fi
 stop_wine "$PREFIX"
 
 echo "== fuzzers (${QUILLERY_FUZZ_SECONDS:-30} s each)"

@@ -9,6 +9,7 @@
 #include "server/registrar/RegistrarParser.h"
 #include "server/registrar/Win32ScriptRegistry.h"
 #include "win/ComPtr.h"
+#include "win/FailurePolicy.h"
 #include "win/UniqueBstr.h"
 #include "win/UniqueLibrary.h"
 
@@ -18,17 +19,12 @@ constexpr DWORD kPathBufferSize = MAX_PATH;
 constexpr char kScriptResourceType[] = "REGISTRY";
 constexpr wchar_t kTypeLibraryExtension[] = L".tlb";
 
-HRESULT lastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error > 0 ? HRESULT_FROM_WIN32(error) : static_cast<HRESULT>(error);
-}
-
 // The library file's path: 0 characters is the platform's failure, a full buffer a path that did not fit.
 HRESULT modulePath(HINSTANCE instance, std::string& path) {
     char buffer[kPathBufferSize] = {};
     const DWORD length = ::GetModuleFileNameA(instance, buffer, kPathBufferSize);
     if (length == 0) return lastErrorResult();
-    if (length == kPathBufferSize) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    if (length == kPathBufferSize) return win::resultFromError(ERROR_INSUFFICIENT_BUFFER);
     path.assign(buffer, length);
     return S_OK;
 }
@@ -111,7 +107,7 @@ HRESULT unregisterTypeLibrary(HINSTANCE instance) {
 }  // namespace
 
 HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister) noexcept {
-    try {
+    return comBoundary([&]() -> HRESULT {
         registrar::RegistrarVariables variables;
         HRESULT result = variables.defineVariable("APPID", "");
         std::string path;
@@ -136,25 +132,29 @@ HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister) noexcept
         Win32ScriptRegistry registry;
         registrar::RegistrarParser parser(registry, variables, ansiTextRules());
         return parser.processScript(script, doRegister);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
+// Registration builds paths and strings throughout: running out of memory anywhere in it is reported as
+// E_OUTOFMEMORY to regsvr32 or the installer, never the end of their process.
 HRESULT CAddInModule::registerServer() noexcept {
-    SystemLocaleScope locale;
-    for (const ClassEntry& entry : productClasses()) {
-        const HRESULT result = runRegistrarScript(entry.scriptId, true);
-        if (FAILED(result)) return result;
-    }
-    return registerTypeLibrary(instance_);
+    return comBoundary([&]() -> HRESULT {
+        SystemLocaleScope locale;
+        for (const ClassEntry& entry : productClasses()) {
+            const HRESULT result = runRegistrarScript(entry.scriptId, true);
+            if (FAILED(result)) return result;
+        }
+        return registerTypeLibrary(instance_);
+    });
 }
 
 HRESULT CAddInModule::unregisterServer() noexcept {
-    SystemLocaleScope locale;
-    for (const ClassEntry& entry : productClasses()) {
-        const HRESULT result = runRegistrarScript(entry.scriptId, false);
-        if (FAILED(result)) return result;
-    }
-    return unregisterTypeLibrary(instance_);
+    return comBoundary([&]() -> HRESULT {
+        SystemLocaleScope locale;
+        for (const ClassEntry& entry : productClasses()) {
+            const HRESULT result = runRegistrarScript(entry.scriptId, false);
+            if (FAILED(result)) return result;
+        }
+        return unregisterTypeLibrary(instance_);
+    });
 }

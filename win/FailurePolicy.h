@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "win/ErrorResult.h"
+
 // The add-in's one failure policy. Nothing thrown ever crosses a COM boundary: a COM method or export whose
 // body can throw runs it through comBoundary, which turns running out of memory into E_OUTOFMEMORY and
 // anything else into E_UNEXPECTED; the others call only code that cannot throw. Inside, a step whose failure
@@ -37,4 +39,9 @@ Result orFallback(Result fallback, Body&& body) noexcept {
 template <typename T, typename... Args>
 std::unique_ptr<T> makeOrNull(Args&&... args) noexcept {
     return orFallback(std::unique_ptr<T>(), [&] { return std::make_unique<T>(std::forward<Args>(args)...); });
+}
+
+// The result of the platform call that just failed on this thread, from its last error.
+inline HRESULT lastErrorResult() noexcept {
+    return win::resultFromFailure(::GetLastError());
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "win/UniqueBstr.h"
+
 namespace {
 
 // An automation object that counts the references others hold on it, and may refuse to be asked for
@@ -160,11 +164,16 @@ TEST(HostApplicationDetach, DestructionGivesBackWhatIsStillHeld) {
     EXPECT_EQ(addIn.heldByOthers(), 0);
 }
 
+// The ribbon identifier as the host passes it: a BSTR of the given length, which may hold a NUL.
+win::UniqueBstr ribbonId(const std::wstring& text) {
+    return win::UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+
 TEST(HostApplicationDetach, KindSurvivesDetach) {
     CountingDispatch application;
     HostApplication host;
     host.attach(&application, nullptr);
-    host.detectKind(L"Microsoft.PowerPoint.Presentation");
+    host.detectKind(ribbonId(L"Microsoft.PowerPoint.Presentation").get());
     host.detach();
     EXPECT_EQ(host.kind(), HostKind::PowerPoint);
 }
@@ -175,49 +184,48 @@ TEST(HostApplicationKind, NewObjectIsNone) {
     EXPECT_EQ(static_cast<int>(host.kind()), 4);
 }
 
-TEST(HostApplicationKind, EachRibbonIdentifierSelectsItsHost) {
-    HostApplication host;
-    EXPECT_EQ(host.detectKind(L"Microsoft.Word.Document"), HostKind::Word);
-    EXPECT_EQ(host.kind(), HostKind::Word);
-    EXPECT_EQ(host.detectKind(L"Microsoft.Excel.Workbook"), HostKind::Excel);
-    EXPECT_EQ(host.detectKind(L"Microsoft.PowerPoint.Presentation"), HostKind::PowerPoint);
-    EXPECT_EQ(static_cast<int>(host.kind()), 3);
-}
-
-TEST(HostApplicationKind, EveryCallDecidesAfresh) {
-    HostApplication host;
-    EXPECT_EQ(host.detectKind(L"Microsoft.Excel.Workbook"), HostKind::Excel);
-    EXPECT_EQ(host.detectKind(L""), HostKind::None);
-    EXPECT_EQ(host.kind(), HostKind::None);
-}
-
-TEST(HostApplicationKind, NullIdentifierIsNone) {
-    HostApplication host;
-    host.detectKind(L"Microsoft.Word.Document");
-    EXPECT_EQ(host.detectKind(nullptr), HostKind::None);
-    EXPECT_EQ(host.kind(), HostKind::None);
-}
-
-// The platform's comparison is linguistic: it counts "Microsoft.Word.Document" followed by, or broken by, a
-// soft hyphen as equal to the identifier. The host passes exact identifiers, so neither may select a host.
-TEST(HostApplicationKind, CharactersThePlatformIgnoresStillMakeADifferentIdentifier) {
-    HostApplication host;
-    EXPECT_EQ(host.detectKind(L"Microsoft.Word.Document\u00AD"), HostKind::None);
-    EXPECT_EQ(host.detectKind(L"Microsoft.Word.Docu\u00ADment"), HostKind::None);
-    EXPECT_EQ(host.detectKind(L"Microsoft.Excel.Workbook\u200B"), HostKind::None);
-}
-
-TEST(HostApplicationKind, ComparisonIsExactAndCaseSensitive) {
-    HostApplication host;
-    const wchar_t* const nearMisses[] = {
-        L"microsoft.word.document",    L"MICROSOFT.EXCEL.WORKBOOK",      L"Microsoft.Word.Document ",
-        L" Microsoft.Word.Document",   L"Microsoft.Word.Documen",        L"Microsoft.Word",
-        L"Microsoft.Outlook.Explorer", L"Microsoft.Word.Document.Other",
+// Each call decides afresh from the whole identifier: exact, case-sensitive, over the BSTR's full length. The
+// platform's linguistic comparison would count a soft hyphen or a zero-width space as nothing, and a
+// comparison that stops at a NUL would take what follows it for nothing; the host passes exact identifiers,
+// so none of those may select a host. Each row starts from another host's kind, so a row that leaves the kind
+// untouched fails.
+TEST(HostApplicationKind, TheWholeIdentifierSelectsTheHost) {
+    using namespace std::string_literals;
+    const struct {
+        std::wstring identifier;
+        HostKind expected;
+    } rows[] = {
+        {L"Microsoft.Word.Document", HostKind::Word},
+        {L"Microsoft.Excel.Workbook", HostKind::Excel},
+        {L"Microsoft.PowerPoint.Presentation", HostKind::PowerPoint},
+        {L"", HostKind::None},
+        {L"Microsoft.Word.Document\0"s, HostKind::None},
+        {L"Microsoft.Excel.Workbook\0Other"s, HostKind::None},
+        {L"Microsoft.Word.Document\u00AD", HostKind::None},
+        {L"Microsoft.Word.Docu\u00ADment", HostKind::None},
+        {L"Microsoft.Excel.Workbook\u200B", HostKind::None},
+        {L"microsoft.word.document", HostKind::None},
+        {L"MICROSOFT.EXCEL.WORKBOOK", HostKind::None},
+        {L"Microsoft.Word.Document ", HostKind::None},
+        {L" Microsoft.Word.Document", HostKind::None},
+        {L"Microsoft.Word.Documen", HostKind::None},
+        {L"Microsoft.Word", HostKind::None},
+        {L"Microsoft.Outlook.Explorer", HostKind::None},
+        {L"Microsoft.Word.Document.Other", HostKind::None},
     };
-    for (const wchar_t* identifier : nearMisses) {
-        EXPECT_EQ(host.detectKind(identifier), HostKind::None)
-            << "identifier " << testing::PrintToString(identifier);
+    for (const auto& row : rows) {
+        HostApplication host;
+        const auto before = ribbonId(row.expected == HostKind::Excel ? L"Microsoft.Word.Document"
+                                                                     : L"Microsoft.Excel.Workbook");
+        host.detectKind(before.get());
+        const auto identifier = ribbonId(row.identifier);
+        EXPECT_EQ(host.detectKind(identifier.get()), row.expected)
+            << "identifier " << testing::PrintToString(row.identifier);
+        EXPECT_EQ(host.kind(), row.expected) << "identifier " << testing::PrintToString(row.identifier);
     }
+    HostApplication host;
+    host.detectKind(ribbonId(L"Microsoft.Word.Document").get());
+    EXPECT_EQ(host.detectKind(nullptr), HostKind::None) << "a null identifier";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "host/HostApplication.h"
 #include "host/OfficeInterfaceIds.h"
 #include "tools/hostsim/OfficeDouble.h"
+#include "tools/hostsim/PrivateMemory.h"
 
 namespace {
 
@@ -202,6 +203,8 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
          [](Printing& p) { p.office.activeSheet(OfficeDouble::Sheet::Chart); }, false, 0},
         {"Excel: no active sheet", Host::Excel,
          [](Printing& p) { p.office.activeSheet(OfficeDouble::Sheet::None); }, false, 0},
+        {"Excel: PageSetup answering S_OK with no object", Host::Excel,
+         [](Printing& p) { p.office.noPageSetup(); }, false, 0},
         {"PowerPoint: PrintOut answering S_FALSE has not printed", Host::PowerPoint,
          [](Printing& p) { p.office.answerMember(L"Presentation.PrintOut", Verb::Call, S_FALSE); }, false, 1},
         {"PowerPoint: IDispatch given with S_FALSE", Host::PowerPoint,
@@ -229,8 +232,83 @@ TEST(PrintStatus, EachHostCountsAsPrintedOnlyWhatItsRulesSay) {
         EXPECT_EQ(before, subject->office.settings()) << row.what;
         if (row.host == Host::Excel && row.printOuts == 0) {
             for (const std::wstring& call : subject->office.calls())
-                EXPECT_EQ(std::wstring::npos, call.find(L"PageSetup")) << row.what << ": touched " << call;
+                EXPECT_NE(0u, call.rfind(L"PageSetup.", 0)) << row.what << ": touched " << call;
         }
+    }
+}
+
+// Office is asked in US English whatever language the user's machine is set to: an English Office refuses
+// names and calls made in a locale whose language pack it lacks, and the routines must print all the same.
+TEST(PrintLocale, EachHostPrintsTheSameOnAMachineSetToAnotherLanguage) {
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
+    for (const Host host : {Host::Word, Host::Excel, Host::PowerPoint}) {
+        Calls english;
+        {
+            auto subject = printing(host);
+            ASSERT_TRUE(subject->print(true, 1));
+            english = subject->office.calls();
+        }
+        for (const LCID userLocale : {german, japanese}) {
+            auto subject = printing(host);
+            subject->office.setUserLocale(userLocale);
+            EXPECT_TRUE(subject->print(true, 1)) << "user locale " << userLocale;
+            EXPECT_EQ(english, subject->office.calls())
+                << "user locale " << userLocale << ":" << joined(subject->office.calls());
+        }
+    }
+}
+
+// What the host hands over (a property's value, the strings of an automation error) belongs to the routine
+// once handed over: a string kept by mistake would grow the host by its size at every print. The double hands
+// over strings of megabytes, so that one kept string per print shows plainly in the process's memory.
+TEST(PrintHandOver, MemoryStaysFlatOverManyPrints) {
+    const std::wstring huge(1 << 20, L'x');
+    const struct {
+        const char* what;
+        Host host;
+        std::function<void(OfficeDouble&)> setUp;
+    } rows[] = {
+        {"PowerPoint's active printer", Host::PowerPoint,
+         [&](OfficeDouble& office) {
+             VARIANT printer;
+             ::VariantInit(&printer);
+             printer.vt = VT_BSTR;
+             printer.bstrVal = ::SysAllocStringLen(huge.data(), static_cast<UINT>(huge.size()));
+             office.setSetting(L"Application.ActivePrinter", printer);
+             ::VariantClear(&printer);
+         }},
+        {"Word's error for a failing PrintOut", Host::Word,
+         [&](OfficeDouble& office) {
+             office.setErrorDescription(huge);
+             office.answerMember(L"Application.PrintOut", Verb::Call, E_FAIL);
+         }},
+        {"Excel's error for a failing page setup read", Host::Excel,
+         [&](OfficeDouble& office) {
+             office.setErrorDescription(huge);
+             office.answerMember(L"PageSetup.Zoom", Verb::Get, E_FAIL);
+         }},
+        {"PowerPoint's error for a failing print option", Host::PowerPoint,
+         [&](OfficeDouble& office) {
+             office.setErrorDescription(huge);
+             office.answerMember(L"PrintOptions.OutputType", Verb::Get, E_FAIL);
+         }},
+    };
+    constexpr int kPrints = 24;
+    // Well under one kept string per print.
+    constexpr SIZE_T kAllowedGrowth = 8u << 20;
+    for (const auto& row : rows) {
+        auto subject = printing(row.host);
+        row.setUp(subject->office);
+        subject->print(true, 1);
+        const SIZE_T before = hostsim::committedPrivateBytes();
+        for (int print = 0; print < kPrints; ++print) {
+            subject->print(true, 1);
+            subject->office.clearCalls();
+        }
+        const SIZE_T after = hostsim::committedPrivateBytes();
+        EXPECT_LT(after, before + kAllowedGrowth)
+            << row.what << ": grew by " << (after - before) / 1024 << " KB over " << kPrints << " prints";
     }
 }
 

@@ -36,12 +36,10 @@ TEST(Soak, ThreeHundredSessionsGiveEverythingBackAndLeaveTheProcessFlat) {
     for (const soak::Checkpoint& checkpoint : result.checkpoints)
         EXPECT_EQ(S_OK, checkpoint.canUnloadNow) << "after " << checkpoint.sessions << " sessions";
     // The first checkpoint is the baseline: the first rounds load the add-in, the parser and the type
-    // library.
+    // library. GDI objects are not compared: Wine counts none; the soak program reports them on Windows.
     const soak::Checkpoint& first = result.checkpoints[1];
     const soak::Checkpoint& last = result.checkpoints.back();
     EXPECT_LE(last.handles, first.handles + 4) << "handles from " << first.handles << " to " << last.handles;
-    EXPECT_LE(last.gdiObjects, first.gdiObjects)
-        << "GDI objects from " << first.gdiObjects << " to " << last.gdiObjects;
     EXPECT_LE(last.privateBytes, first.privateBytes + 512 * 1024)
         << "private bytes from " << first.privateBytes << " to " << last.privateBytes;
 }

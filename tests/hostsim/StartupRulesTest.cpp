@@ -45,7 +45,7 @@ public:
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) move(root, addIns_, saved_);
         for (const Key& key : keys) {
             const std::string path = addIns_ + "\\" + key.progId;
-            fixtures::CreatedKey(key.root, path).keep();
+            created_.push_back(std::make_unique<fixtures::CreatedKey>(key.root, path));
             fixtures::setString(key.root, path, "FriendlyName", "test " + key.progId);
             if (key.loadBehavior) fixtures::setDword(key.root, path, "LoadBehavior", *key.loadBehavior);
         }
@@ -60,6 +60,8 @@ public:
 private:
     std::string addIns_;
     std::string saved_;
+    // Deleted after the keys put aside are back: whatever parents the row's keys needed go with them.
+    std::vector<std::unique_ptr<fixtures::CreatedKey>> created_;
 
     static void move(HKEY root, const std::string& from, const std::string& to) {
         if (!fixtures::keyExists(root, from)) return;

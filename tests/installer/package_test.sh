@@ -81,6 +81,8 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
 "Device"="Corvane R,winspool,FILE:"
 REG
+windows_key_existed=no
+wine64 reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' >/dev/null 2>&1 && windows_key_existed=yes
 device=$(wine64 reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device 2>/dev/null |
          tr -d '\r' | awk -F'    ' '/Device/ { print $4 }')
 wine64 regedit /S "$(winepath -w "$work/printer.reg")"
@@ -89,8 +91,10 @@ restore_printer() {
     wine64 reg delete 'HKLM\Software\CorvaneInkJet' /f >/dev/null 2>&1
     if [ -n "$device" ]; then
         wine64 reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /d "$device" /f >/dev/null 2>&1
-    else
+    elif [ "$windows_key_existed" = yes ]; then
         wine64 reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /f >/dev/null 2>&1
+    else
+        wine64 reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f >/dev/null 2>&1
     fi
 }
 trap 'restore_printer; rm -rf "$work"' EXIT

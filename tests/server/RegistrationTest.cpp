@@ -223,7 +223,7 @@ TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
     OtherSoftware other;
     const bool vendorKeyExisted = fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Corvane");
     InstallationFixture installed(installerWith("C:\\Quillery\\cleanup.exe /all"));
-    installed.keep();  // the add-in deletes the key itself
+    installed.leaveMachineKey();  // the add-in deletes the key itself
     const std::set<std::wstring> before = snapshot();
     const std::wstring dll = quoted(hostsim::addInBesideProgram());
 

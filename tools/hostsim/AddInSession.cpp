@@ -1,17 +1,14 @@
 #include "tools/hostsim/AddInSession.h"
 
 #include <cwchar>
+#include <functional>
 #include <type_traits>
 #include <utility>
 
+#include "win/UniqueVariant.h"
+
 namespace hostsim {
 namespace {
-
-// The callback attributes of a control that the ribbon calls as it shows it, in the order it calls them;
-// getItemCount is followed by getItemID and getItemLabel for every item.
-const wchar_t* const kDisplayOrder[] = {L"getVisible",          L"getEnabled", L"getLabel",
-                                        L"getSupertip",         L"getPressed", L"getItemCount",
-                                        L"getSelectedItemIndex"};
 
 bool isCallbackAttribute(const std::wstring& name) {
     return name.compare(0, 3, L"get") == 0 || name.compare(0, 2, L"on") == 0 || name == L"loadImage";
@@ -72,8 +69,6 @@ AddInSession::AddInSession(const HostProfile& host, IDispatch* application, Opti
 
 AddInSession::~AddInSession() {
     unload();
-    addInObject_->Release();
-    ribbonUi_->Release();
 }
 
 void AddInSession::note(const std::wstring& line) {
@@ -120,7 +115,7 @@ bool AddInSession::load(const std::wstring& progId) {
     }
     phases_.create = watch.lap();
     status = traced(L"OnConnection(Application, ext_cm_Startup, COMAddIn, [])",
-                    host_.connect(application_, addInObject_));
+                    host_.connect(application_, addInObject_.get()));
     if (FAILED(status)) {
         find(Finding::Kind::CannotCreate, notLoaded + L"OnConnection failed (" + statusText(status) + L")");
         // Office releases an add-in whose connection failed without disconnecting it.
@@ -185,14 +180,14 @@ void AddInSession::readGroup() {
     const Stopwatch display;
     if (!document.onLoad.empty() && known(document.onLoad)) {
         traced(document.onLoad + L"(RibbonUI)", timed(document.onLoad, [&] {
-                   return host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_)});
+                   return host_.call(document.onLoad.c_str(), {dispatchArgument(ribbonUi_.get())});
                }));
     }
     controls_.reserve(document.controls.size());
     for (const MarkupControl& markup : document.controls) {
         ShownControl shown;
         shown.markup = markup;
-        shown.object = new RibbonControl(markup.id);
+        shown.object = win::ComPtr<RibbonControl>::adopt(new RibbonControl(markup.id));
         controls_.push_back(std::move(shown));
     }
     for (ShownControl& shown : controls_) show(shown);
@@ -240,10 +235,11 @@ template <typename Value>
 bool AddInSession::ask(ShownControl& control, const wchar_t* attribute, Value& value) {
     const std::wstring callback = control.markup.attribute(attribute);
     if (callback.empty() || !known(callback)) return false;
-    VARIANT result;
-    ::VariantInit(&result);
-    const HRESULT status = timed(
-        callback, [&] { return host_.call(callback.c_str(), {dispatchArgument(control.object)}, &result); });
+    win::UniqueVariant answer;
+    const HRESULT status = timed(callback, [&] {
+        return host_.call(callback.c_str(), {dispatchArgument(control.object.get())}, answer.receive());
+    });
+    const VARIANT& result = answer.get();
     bool taken = false;
     if constexpr (std::is_same_v<Value, std::wstring>) {
         if ((taken = result.vt == VT_BSTR)) value.assign(result.bstrVal, ::SysStringLen(result.bstrVal));
@@ -252,7 +248,6 @@ bool AddInSession::ask(ShownControl& control, const wchar_t* attribute, Value& v
     } else {
         if ((taken = result.vt == VT_I4)) value = result.lVal;
     }
-    ::VariantClear(&result);
     if (options_.trace)
         note(callback + L"(" + control.markup.id + L") -> " + statusText(status) +
              (taken ? L" " + shownValue(value) : std::wstring()));
@@ -274,46 +269,54 @@ void AddInSession::showCallbacks(ShownControl& control) {
     control.label = markup.attribute(L"label");
     control.supertip = markup.attribute(L"supertip");
     control.items.clear();
-    for (const wchar_t* attribute : kDisplayOrder) {
-        const std::wstring name = attribute;
-        if (name == L"getVisible") {
-            VARIANT_BOOL visible = VARIANT_TRUE;
-            // The ribbon takes any non-zero answer as visible.
-            if (ask(control, attribute, visible)) control.visible = visible != VARIANT_FALSE;
-        } else if (name == L"getEnabled") {
-            VARIANT_BOOL enabled = VARIANT_TRUE;
-            if (ask(control, attribute, enabled)) control.enabled = enabled != VARIANT_FALSE;
-        } else if (name == L"getLabel") {
-            ask(control, attribute, control.label);
-        } else if (name == L"getSupertip") {
-            ask(control, attribute, control.supertip);
-        } else if (name == L"getPressed") {
-            VARIANT_BOOL pressed = VARIANT_FALSE;
-            control.hasPressed = !markup.attribute(attribute).empty();
-            if (ask(control, attribute, pressed)) control.pressed = pressed != VARIANT_FALSE;
-        } else if (name == L"getItemCount") {
-            LONG count = 0;
-            if (!ask(control, attribute, count)) continue;
-            const std::wstring idCallback = markup.attribute(L"getItemID");
-            const std::wstring labelCallback = markup.attribute(L"getItemLabel");
-            for (LONG index = 0; index < count && index < 1000; ++index) {
-                ShownControl::Item item;
-                for (auto [callback, text] :
-                     {std::make_pair(&idCallback, &item.id), std::make_pair(&labelCallback, &item.label)}) {
-                    if (callback->empty() || !known(*callback)) continue;
-                    const HRESULT status = timed(*callback, [&] {
-                        return host_.itemText(callback->c_str(), control.object, index, *text);
-                    });
-                    if (options_.trace)
-                        note(*callback + L"(" + markup.id + L", " + std::to_wstring(index) + L") -> " +
-                             statusText(status) + L" " + quoted(*text));
-                }
-                control.items.push_back(std::move(item));
-            }
-        } else if (name == L"getSelectedItemIndex") {
-            control.hasSelection = !markup.attribute(attribute).empty();
-            ask(control, attribute, control.selected);
+    // The callbacks the ribbon calls as it shows a control, in the order it calls them, each with what it
+    // does with the answer. The ribbon takes any non-zero truth value as true.
+    auto truth = [&](bool& shown) {
+        return [&](const wchar_t* attribute) {
+            VARIANT_BOOL answer = VARIANT_FALSE;
+            if (ask(control, attribute, answer)) shown = answer != VARIANT_FALSE;
+        };
+    };
+    const std::pair<const wchar_t*, std::function<void(const wchar_t*)>> steps[] = {
+        {L"getVisible", truth(control.visible)},
+        {L"getEnabled", truth(control.enabled)},
+        {L"getLabel", [&](const wchar_t* attribute) { ask(control, attribute, control.label); }},
+        {L"getSupertip", [&](const wchar_t* attribute) { ask(control, attribute, control.supertip); }},
+        {L"getPressed",
+         [&](const wchar_t* attribute) {
+             control.hasPressed = !markup.attribute(attribute).empty();
+             truth(control.pressed)(attribute);
+         }},
+        {L"getItemCount", [&](const wchar_t* attribute) { showItems(control, attribute); }},
+        {L"getSelectedItemIndex",
+         [&](const wchar_t* attribute) {
+             control.hasSelection = !markup.attribute(attribute).empty();
+             ask(control, attribute, control.selected);
+         }},
+    };
+    for (const auto& [attribute, step] : steps) step(attribute);
+}
+
+// getItemCount, then getItemID and getItemLabel for every item.
+void AddInSession::showItems(ShownControl& control, const wchar_t* countAttribute) {
+    const MarkupControl& markup = control.markup;
+    LONG count = 0;
+    if (!ask(control, countAttribute, count)) return;
+    const std::wstring idCallback = markup.attribute(L"getItemID");
+    const std::wstring labelCallback = markup.attribute(L"getItemLabel");
+    for (LONG index = 0; index < count && index < 1000; ++index) {
+        ShownControl::Item item;
+        for (auto [callback, text] :
+             {std::make_pair(&idCallback, &item.id), std::make_pair(&labelCallback, &item.label)}) {
+            if (callback->empty() || !known(*callback)) continue;
+            const HRESULT status = timed(*callback, [&] {
+                return host_.itemText(callback->c_str(), control.object.get(), index, *text);
+            });
+            if (options_.trace)
+                note(*callback + L"(" + markup.id + L", " + std::to_wstring(index) + L") -> " +
+                     statusText(status) + L" " + quoted(*text));
         }
+        control.items.push_back(std::move(item));
     }
 }
 
@@ -356,7 +359,7 @@ bool AddInSession::perform(const UserAction& action) {
             const std::wstring itemId = action.index < static_cast<LONG>(shown->items.size())
                                             ? shown->items[action.index].id
                                             : action.controlId + std::to_wstring(action.index);
-            status = host_.selectItem(callback.c_str(), shown->object, itemId.c_str(), action.index);
+            status = host_.selectItem(callback.c_str(), shown->object.get(), itemId.c_str(), action.index);
             traced(callback + L"(" + action.controlId + L", " + quoted(itemId) + L", " +
                        std::to_wstring(action.index) + L")",
                    status);
@@ -366,7 +369,8 @@ bool AddInSession::perform(const UserAction& action) {
         case UserAction::Kind::Toggle: {
             if (kind != L"checkBox" && kind != L"toggleButton") return false;
             const bool pressed = !shown->pressed;
-            status = host_.toggle(callback.c_str(), shown->object, pressed ? VARIANT_TRUE : VARIANT_FALSE);
+            status =
+                host_.toggle(callback.c_str(), shown->object.get(), pressed ? VARIANT_TRUE : VARIANT_FALSE);
             traced(callback + L"(" + action.controlId + L", " + (pressed ? L"true" : L"false") + L")",
                    status);
             if (SUCCEEDED(status)) shown->pressed = pressed;
@@ -375,7 +379,7 @@ bool AddInSession::perform(const UserAction& action) {
         case UserAction::Kind::Press:
             if (kind != L"button") return false;
             status = traced(callback + L"(" + action.controlId + L")",
-                            host_.action(callback.c_str(), shown->object));
+                            host_.action(callback.c_str(), shown->object.get()));
             break;
     }
     if (FAILED(status))
@@ -414,8 +418,7 @@ void AddInSession::unload() {
     for (ShownControl& shown : controls_) {
         if (!shown.object) continue;
         check(shown.object->references(), L"the control object of " + shown.markup.id);
-        shown.object->Release();
-        shown.object = nullptr;
+        shown.object.reset();
     }
     phases_.exit = watch.total();
 }

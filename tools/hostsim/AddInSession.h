@@ -14,6 +14,7 @@
 #include "tools/hostsim/RibbonControl.h"
 #include "tools/hostsim/RibbonMarkup.h"
 #include "tools/hostsim/RibbonUi.h"
+#include "win/ComPtr.h"
 
 namespace hostsim {
 
@@ -46,7 +47,7 @@ struct UserAction {
 // A control of the add-in's group as the ribbon shows it, with its answers from the last time it was asked.
 struct ShownControl {
     MarkupControl markup;
-    RibbonControl* object = nullptr;  // the ribbon's object for it, owned by the session
+    win::ComPtr<RibbonControl> object;  // the ribbon's object for it
     std::wstring label;
     std::wstring supertip;
     bool visible = true;
@@ -139,6 +140,7 @@ private:
     HRESULT timed(const std::wstring& callback, Call call);
     void show(ShownControl& control);
     void showCallbacks(ShownControl& control);
+    void showItems(ShownControl& control, const wchar_t* countAttribute);
     void showInvalidated();
     // Calls a callback with the control (and `extra` arguments), taking the result into `value`.
     template <typename Value>
@@ -148,8 +150,8 @@ private:
     IDispatch* application_;
     Options options_;
     OfficeHost host_;
-    AutomationObject* addInObject_ = new AutomationObject();
-    RibbonUi* ribbonUi_ = new RibbonUi();
+    win::ComPtr<AutomationObject> addInObject_ = win::ComPtr<AutomationObject>::adopt(new AutomationObject());
+    win::ComPtr<RibbonUi> ribbonUi_ = win::ComPtr<RibbonUi>::adopt(new RibbonUi());
     std::wstring progId_;
     std::wstring markup_;
     std::vector<ShownControl> controls_;

@@ -34,6 +34,11 @@ VARIANT number(VARTYPE type, LONG value) {
     return made;
 }
 
+constexpr LCID kEnglish = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+constexpr LCID kNeutral = 0;
+// What Excel answers a call in a locale for which no Office language pack is installed.
+constexpr HRESULT kNoLanguagePack = static_cast<HRESULT>(0x80028018);
+
 }  // namespace
 
 class HostObject;
@@ -47,7 +52,14 @@ struct OfficeDouble::State {
     std::map<size_t, HRESULT> callAnswers;
     std::map<std::pair<std::wstring, Verb>, HRESULT> memberAnswers;
     std::vector<std::wstring> calls;
+    LCID userLocale = kEnglish;
+    std::wstring errorDescription = L"the double was told to fail this call";
 
+    // Whether an English Office answers a name or a call made in this locale.
+    bool answersIn(LCID locale) const {
+        if (locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT) locale = userLocale;
+        return locale == kEnglish || locale == kNeutral;
+    }
     HostObject* object(const std::wstring& name) const;
     HRESULT invoke(const std::wstring& object, const std::wstring& member, LCID locale, WORD flags,
                    DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception);
@@ -89,8 +101,14 @@ public:
         }
     }
 
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override {
         if (!names || !ids) return E_POINTER;
+        if (!state_.answersIn(locale)) {
+            state_.calls.push_back(name_ + L": names asked in lcid " + std::to_wstring(locale));
+            for (UINT index = 0; index < count; ++index) ids[index] = DISPID_UNKNOWN;
+            return kNoLanguagePack;
+        }
         HRESULT status = S_OK;
         for (UINT index = 0; index < count; ++index) {
             ids[index] = DISPID_UNKNOWN;
@@ -178,12 +196,12 @@ HRESULT OfficeDouble::State::invoke(const std::wstring& object, const std::wstri
         for (size_t index = 0; index < arguments.size(); ++index)
             text += (index ? L"," : L"") + describeValue(arguments[index]);
         text += L")";
-        if (locale != LOCALE_USER_DEFAULT) text += L" lcid " + std::to_wstring(locale);
     }
+    if (locale != kEnglish) text += L" lcid " + std::to_wstring(locale);
     const size_t index = calls.size();
     calls.push_back(text);
 
-    HRESULT status = S_OK;
+    HRESULT status = answersIn(locale) ? S_OK : kNoLanguagePack;
     if (callAnswers.count(index)) status = callAnswers[index];
     if (memberAnswers.count({key, verb})) status = memberAnswers[{key, verb}];
     if (FAILED(status)) {
@@ -192,7 +210,8 @@ HRESULT OfficeDouble::State::invoke(const std::wstring& object, const std::wstri
             *exception = EXCEPINFO();
             exception->scode = status;
             exception->bstrSource = ::SysAllocString(object.c_str());
-            exception->bstrDescription = ::SysAllocString(L"the double was told to fail this call");
+            exception->bstrDescription =
+                ::SysAllocStringLen(errorDescription.data(), static_cast<UINT>(errorDescription.size()));
         }
         return DISP_E_EXCEPTION;
     }
@@ -298,6 +317,18 @@ void OfficeDouble::answerCall(size_t index, HRESULT status) {
 
 void OfficeDouble::answerMember(const std::wstring& member, Verb verb, HRESULT status) {
     state_->memberAnswers[{member, verb}] = status;
+}
+
+void OfficeDouble::setUserLocale(LCID locale) {
+    state_->userLocale = locale;
+}
+
+void OfficeDouble::setErrorDescription(const std::wstring& description) {
+    state_->errorDescription = description;
+}
+
+void OfficeDouble::noPageSetup() {
+    state_->children[L"Worksheet.PageSetup"] = nullptr;
 }
 
 void OfficeDouble::activeSheet(Sheet sheet) {

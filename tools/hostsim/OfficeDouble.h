@@ -20,8 +20,13 @@ namespace hostsim {
 // A call is recorded as text, arguments in their published order:
 //   "PageSetup.Zoom"                       a property get
 //   "PageSetup.Zoom = INT 100"             a property put (with the DISPID_PROPERTYPUT named argument)
-//   "Worksheet.PrintOut(-,-,...) lcid 0"   a method; "-" is a missing argument
-// Values show their type: "I4 4", "INT 100", "BOOL -1", "BSTR null", "BSTR \"x\"", "EMPTY".
+//   "Worksheet.PrintOut(-,-,...) lcid 0"   a method; "-" is a missing argument; the locale is shown when it
+//                                          is not US English
+// The double is an English Office: it answers names and calls made in US English (0x0409) or in the neutral
+// locale (0), and takes the user's or the system's default locale to mean the user's own locale. A call in
+// any other locale, as one made on a machine set to a language whose Office language pack is not installed,
+// is refused with 0x80028018 ("old format or invalid type library"), as Excel refuses it. Values show their
+// type: "I4 4", "INT 100", "BOOL -1", "BSTR null", "BSTR \"x\"", "EMPTY".
 class OfficeDouble {
 public:
     enum class Host { Word, Excel, PowerPoint };
@@ -50,8 +55,14 @@ public:
     // acts as nothing; a success status acts and is answered instead of S_OK.
     void answerMember(const std::wstring& member, Verb verb, HRESULT status);
 
-    // Excel: what the active sheet is.
+    // The locale the user's machine is set to (US English unless told).
+    void setUserLocale(LCID locale);
+    // The description the double's automation errors carry (EXCEPINFO), as long as a test wants it.
+    void setErrorDescription(const std::wstring& description);
+
+    // Excel: what the active sheet is; that the worksheet answers PageSetup with no object.
     void activeSheet(Sheet sheet);
+    void noPageSetup();
     // PowerPoint: no active presentation, no print options, the number of slides.
     void noPresentation();
     void noPrintOptions();
