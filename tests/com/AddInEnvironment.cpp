@@ -8,7 +8,6 @@
 #include "tests/com/MessageBoxAnswerer.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
-#include "win/UniqueLibrary.h"
 
 namespace {
 
@@ -32,13 +31,6 @@ private:
 };
 
 }  // namespace
-
-HRESULT callAddInExport(const char* name) {
-    win::UniqueLibrary library(::LoadLibraryW(hostsim::addInBesideProgram().c_str()));
-    if (!library) return HRESULT_FROM_WIN32(::GetLastError());
-    auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
-    return entry ? entry() : E_UNEXPECTED;
-}
 
 namespace {
 constexpr char kOfficeKey[] = "Software\\Microsoft\\Office";

@@ -4,14 +4,14 @@
 
 #include <string>
 
+#include "tools/hostsim/AddInRegistration.h"
+
 // Test programs that meet the add-in through COM run on an apartment thread, with the add-in beside them
 // registered through its own DllRegisterServer for the length of the program (and unregistered at the end,
 // its question answered Yes).
 bool installAddInEnvironment();
 
-// Calls one of the add-in's parameterless exports (DllRegisterServer, DllUnregisterServer) in the DLL beside
-// the test program.
-HRESULT callAddInExport(const char* name);
+using hostsim::callAddInExport;
 
 // Registration creates the Office add-in keys' parents where Office is not installed, and keeps them on
 // removal as keys that Office shares; this takes them away again when they were not there before.

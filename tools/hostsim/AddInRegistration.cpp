@@ -2,14 +2,19 @@
 
 #include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
+#include "win/FailurePolicy.h"
 #include "win/UniqueLibrary.h"
 
 namespace hostsim {
 
 HRESULT registerAddInBesideProgram() {
+    return callAddInExport("DllRegisterServer");
+}
+
+HRESULT callAddInExport(const char* name) {
     win::UniqueLibrary library(::LoadLibraryW(addInBesideProgram().c_str()));
-    if (!library) return HRESULT_FROM_WIN32(::GetLastError());
-    auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), "DllRegisterServer"));
+    if (!library) return lastErrorResult();
+    auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
     return entry ? entry() : E_UNEXPECTED;
 }
 
