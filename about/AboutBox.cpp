@@ -1,6 +1,7 @@
 #include "about/AboutBox.h"
 
 #include "QuilleryVersion.h"
+#include "text/StringKeys.h"
 #include "text/StringTable.h"
 
 namespace {
@@ -8,13 +9,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // The box closes with this code however it is closed.
 constexpr INT_PTR kEndCode = 1;
-
-constexpr const char* kTitleKey = "LangAboutTitle";
-constexpr const char* kVersionKey = "LangAboutVersion";
-constexpr const char* kLanguageKey = "Lang";
-constexpr const char* kCopyrightKey = "LangAboutCopyright";
-constexpr const char* kAllRightsKey = "LangAboutAllRights";
-constexpr const char* kOkKey = "LangAboutOK";
 
 }  // namespace
 
@@ -45,14 +39,15 @@ bool AboutBox::processMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 bool AboutBox::onInitDialog(WPARAM, LPARAM, LRESULT& result) {
     const HWND box = window();
-    ::SetWindowTextA(box, text(kTitleKey).c_str());
-    ::SetDlgItemTextA(box, controls_.version, versionLine(text(kVersionKey), text(kLanguageKey)).c_str());
-    const std::string copyright = text(kCopyrightKey);
+    ::SetWindowTextA(box, text(string_keys::kAboutTitle).c_str());
+    ::SetDlgItemTextA(box, controls_.version,
+                      versionLine(text(string_keys::kAboutVersion), text(string_keys::kLanguage)).c_str());
+    const std::string copyright = text(string_keys::kAboutCopyright);
     ::SetDlgItemTextA(box, controls_.copyright, copyright.c_str());
-    const std::string allRights = text(kAllRightsKey);
+    const std::string allRights = text(string_keys::kAboutAllRights);
     arrangeLegalLines(copyright);
     ::SetDlgItemTextA(box, controls_.allRights, allRights.c_str());
-    ::SetDlgItemTextA(box, controls_.ok, text(kOkKey).c_str());
+    ::SetDlgItemTextA(box, controls_.ok, text(string_keys::kAboutOk).c_str());
     // The banner is lettered: a mirrored box puts it in its mirrored place, but draws it as it was drawn, not
     // reflected.
     if (const HWND banner = ::GetDlgItem(box, controls_.banner)) {

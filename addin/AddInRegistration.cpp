@@ -15,6 +15,7 @@
 #include "settings/RegistryAccess.h"
 #include "settings/ToolbarSettings.h"
 #include "text/AnsiCodePage.h"
+#include "text/StringKeys.h"
 #include "text/StringTable.h"
 
 namespace {
@@ -37,10 +38,6 @@ constexpr char kUninstallString[] = "UnInstallString";
 constexpr char kVersion[] = "Version";
 constexpr char kUnRegister[] = "UnRegister";
 constexpr char kRemove[] = "Remove";
-
-constexpr char kUninstallPrompt[] = "LangUninstallPrompt";
-constexpr char kUninstallSuccess[] = "LangUninstallSuccess";
-constexpr char kUninstallFailure[] = "LangUninstallFailure";
 
 // What DllUnregisterServer returns when it did not try: a success that is neither S_OK nor S_FALSE.
 constexpr HRESULT kNotAttempted = 8;
@@ -92,7 +89,7 @@ extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
         });
         if (!strings) return kNotAttempted;
         const std::string caption = kDisplayName;
-        const std::string question = strings->lookup(kUninstallPrompt);
+        const std::string question = strings->lookup(string_keys::kUninstallPrompt);
         if (!caption.empty() && !question.empty() &&
             ::MessageBoxA(nullptr, question.c_str(), caption.c_str(), MB_YESNO) != IDYES) {
             return kNotAttempted;
@@ -100,7 +97,7 @@ extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
 
         const HRESULT result = addInModule().unregisterServer();
         if (result != S_OK) {
-            showMessage(strings->lookup(kUninstallFailure), caption);
+            showMessage(strings->lookup(string_keys::kUninstallFailure), caption);
             return result;
         }
         if (std::unique_ptr<RegistryAccess> registry = makeOrNull<RegistryAccess>()) {
@@ -113,7 +110,7 @@ extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
                 registry->writeString(HKEY_LOCAL_MACHINE, kRunOnceKey, connectClassText(), command, false);
             }
         }
-        showMessage(strings->lookup(kUninstallSuccess), caption);
+        showMessage(strings->lookup(string_keys::kUninstallSuccess), caption);
         return result;
     });
 }

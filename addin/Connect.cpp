@@ -12,6 +12,7 @@
 #include "settings/ToolbarSettings.h"
 #include "text/AnsiCodePage.h"
 #include "text/RibbonXmlSet.h"
+#include "text/StringKeys.h"
 #include "text/StringTable.h"
 #include "win/AnsiText.h"
 
@@ -19,8 +20,6 @@ CComTypeInfoHolder connectExtensibilityTypeInfo(&IID__IDTExtensibility2, &LIBID_
 CComTypeInfoHolder connectRibbonExtensibilityTypeInfo(&IID_IRibbonExtensibility, &LIBID_Office, 2, 4);
 
 namespace {
-
-constexpr const char kLangKey[] = "Lang";
 
 // The six markup files the installer named.
 RibbonXmlPaths ribbonXmlPathsOf(const ToolbarSettings& settings) {
@@ -85,7 +84,8 @@ HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatc
         host_ = makeOrNull<HostApplication>();
         // Without the language the About box stays left to right.
         if (strings_ && orFallback(false, [this] {
-                return isRightToLeftLanguage(strings_->lookup(kLangKey), AnsiCodePage::instance());
+                return isRightToLeftLanguage(strings_->lookup(string_keys::kLanguage),
+                                             AnsiCodePage::instance());
             }))
             rightToLeft_ = true;
     }

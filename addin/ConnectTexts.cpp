@@ -4,13 +4,14 @@
 
 #include "addin/Connect.h"
 #include "win/FailurePolicy.h"
+#include "text/StringKeys.h"
 #include "text/StringTable.h"
 #include "win/AnsiText.h"
 
 namespace {
 
-constexpr const char kLabelPrefix[] = "Label";
-constexpr const char kSupertipPrefix[] = "Supertip";
+using string_keys::kLabelPrefix;
+using string_keys::kSupertipPrefix;
 
 HRESULT handOut(const std::string& text, BSTR* out) noexcept {
     BSTR widened = win::widenToBstr(text);
@@ -44,12 +45,14 @@ HRESULT CConnect::GetSupertip(IDispatch* ribbonControl, BSTR* supertip) noexcept
 }
 
 // The host fills one drop-down at a time: the count first, then the id and label of each item. The item
-// callbacks therefore work on the drop-down whose count was asked for last.
+// callbacks therefore work on the drop-down whose count was asked for last. Its items are the keys that
+// contain "Label" + id; the drop-down's own label has exactly that key and is not one of them, else every
+// labelled drop-down would end in an item showing its key.
 HRESULT CConnect::GetItemCount(IDispatch* ribbonControl, LONG* count) noexcept {
     if (!count) return E_POINTER;
     return comBoundary([&]() -> HRESULT {
         listControlId_ = controlIdOf(ribbonControl);
-        *count = strings_ ? strings_->countKeysContaining(kLabelPrefix + listControlId_) : 0;
+        *count = strings_ ? strings_->countLongerKeysContaining(kLabelPrefix + listControlId_) : 0;
         return S_OK;
     });
 }

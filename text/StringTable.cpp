@@ -128,12 +128,27 @@ std::string StringTable::lookup(const std::string& key) const {
 }
 
 int StringTable::countKeysContaining(const std::string& text) const {
+    return countContaining(text, true);
+}
+
+int StringTable::countLongerKeysContaining(const std::string& text) const {
+    return countContaining(text, false);
+}
+
+int StringTable::countContaining(const std::string& text, bool countingText) const {
     if (text.empty()) return 0;
     const std::string upperText = codePage_.upper(text);
     int count = 0;
     for (std::size_t i = 0; i < kSlots && !keys_[i].empty(); ++i) {
+        if (!countingText && upperKeys_[i] == upperText) continue;
         if (findAtCharacter(upperKeys_[i], upperText, codePage_) != std::string::npos) ++count;
     }
+    return count;
+}
+
+std::size_t StringTable::size() const {
+    std::size_t count = 0;
+    while (count < kSlots && !keys_[count].empty()) ++count;
     return count;
 }
 

@@ -27,10 +27,20 @@ public:
     std::string lookup(const std::string& key) const;
     // How many keys contain `text` anywhere, ignoring case; 0 for an empty text.
     int countKeysContaining(const std::string& text) const;
+    // The same, leaving out the keys that are `text` itself: a drop-down's items beside its own label.
+    int countLongerKeysContaining(const std::string& text) const;
+
+    // The loaded keys in the file's order (a key whose line had no text has an empty text), for checking a
+    // file as a whole.
+    std::size_t size() const;
+    const std::string& key(std::size_t index) const { return keys_[index]; }
+    const std::string& value(std::size_t index) const { return values_[index]; }
 
     static std::string substitutePlaceholders(const std::string& value);
 
 private:
+    int countContaining(const std::string& text, bool countingText) const;
+
     const CodePage& codePage_;
     std::array<std::string, kSlots> keys_;
     std::array<std::string, kSlots> values_;

@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <string>
-#include <vector>
 
 #include "text/Utf8Decoder.h"
 #include "win/FailurePolicy.h"
@@ -12,8 +11,8 @@
 
 namespace {
 
-// The file's bytes, decoded; false when the file cannot be opened or read whole, or is not UTF-8 of our kind.
-bool readUnits(const std::string& path, std::u16string& units) {
+// The file's bytes; false when the file cannot be opened or read whole.
+bool readWhole(const std::string& path, std::string& bytes) {
     win::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
@@ -26,11 +25,20 @@ bool readUnits(const std::string& path, std::u16string& units) {
     if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
     if (sizeHigh != 0) return false;
 
-    std::vector<unsigned char> bytes(size);
+    std::string content(size, '\0');
     DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), size, &read, nullptr)) read = 0;
+    if (!::ReadFile(file.get(), &content[0], size, &read, nullptr)) read = 0;
     if (read != size) return false;
-    return decodeUtf8(bytes.data(), bytes.size(), units) && !units.empty();
+    bytes.swap(content);
+    return true;
+}
+
+// The file's bytes, decoded; false when the file cannot be opened or read whole, or is not UTF-8 of our kind.
+bool readUnits(const std::string& path, std::u16string& units) {
+    std::string bytes;
+    if (!readWhole(path, bytes)) return false;
+    return decodeUtf8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), units) &&
+           !units.empty();
 }
 
 // Narrows up to the first U+0000 with the thread's ANSI code page; characters it lacks become its default
@@ -63,4 +71,8 @@ bool Utf8TextFile::readFile(const std::string& path, std::string& text) const {
         text.swap(content);
         return true;
     });
+}
+
+bool Utf8TextFile::readBytes(const std::string& path, std::string& bytes) const {
+    return orFallback(false, [&] { return readWhole(path, bytes); });
 }

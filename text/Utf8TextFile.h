@@ -10,4 +10,8 @@ public:
     // read error, a file too large to hold, malformed UTF-8, an empty file) returns false and leaves `text`
     // untouched.
     bool readFile(const std::string& path, std::string& text) const;
+
+    // The file's bytes as they are, undecoded: false when it cannot be opened or read whole (a file of 4 GB
+    // or more counts as unreadable).
+    bool readBytes(const std::string& path, std::string& bytes) const;
 };

@@ -42,7 +42,8 @@ TEST_F(ConnectTextsTest, SomethingThatIsNoRibbonControlGetsEmptyTexts) {
 
 TEST_F(ConnectTextsTest, ADropDownsItemsAreCountedAndNamedFromItsLabelKeys) {
     connect();
-    ASSERT_EQ(5, itemCount(L"DropDownNUpWordID"));
+    EXPECT_EQ(L"Pages per sheet", label(L"DropDownNUpWordID"));
+    ASSERT_EQ(5, itemCount(L"DropDownNUpWordID")) << "a labelled drop-down has as many items as item keys";
     EXPECT_EQ(L"DropDownNUpWordID0", itemId(L"DropDownNUpWordID", 0));
     EXPECT_EQ(L"DropDownNUpWordID4", itemId(L"DropDownNUpWordID", 4));
     EXPECT_EQ(L"1 page per sheet", itemLabel(L"DropDownNUpWordID", 0));
@@ -51,7 +52,7 @@ TEST_F(ConnectTextsTest, ADropDownsItemsAreCountedAndNamedFromItsLabelKeys) {
     EXPECT_EQ(L"High", itemLabel(L"DropDownPrintQualityExcelID", 2));
 }
 
-TEST_F(ConnectTextsTest, KeysAreCountedByContainmentIgnoringCase) {
+TEST_F(ConnectTextsTest, ItemsAreCountedByContainmentIgnoringCaseLeavingOutTheDropDownsOwnLabel) {
     fixtures::InstallationFixture::Options installation;
     installation.contents["XMLStrings"] =
         "<Strings>\n"
@@ -61,9 +62,10 @@ TEST_F(ConnectTextsTest, KeysAreCountedByContainmentIgnoringCase) {
         "  <String Key=\"XLabelDropDownNUpWordIDX\" Value=\"Inside\"/>\n"
         "</Strings>\n";
     connect(fixtures::PrinterFixture::Options(), installation);
-    EXPECT_EQ(4, itemCount(L"DropDownNUpWordID"));
+    EXPECT_EQ(3, itemCount(L"DropDownNUpWordID")) << "the drop-down's own label was counted as an item";
+    EXPECT_EQ(L"Pages", label(L"DropDownNUpWordID"));
     EXPECT_EQ(L"Two", itemLabel(L"DropDownNUpWordID", 1));
-    EXPECT_EQ(L"LabelDropDownNUpWordID3", itemLabel(L"DropDownNUpWordID", 3));
+    EXPECT_EQ(L"LabelDropDownNUpWordID2", itemLabel(L"DropDownNUpWordID", 2));
 }
 
 TEST_F(ConnectTextsTest, ItemCallbacksWorkOnTheDropDownWhoseCountWasAskedLast) {

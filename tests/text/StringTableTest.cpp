@@ -161,6 +161,27 @@ TEST(StringTableCount, CountsKeysContainingTheTextIgnoringCase) {
     EXPECT_EQ(table.countKeysContaining("absent"), 0);
 }
 
+TEST(StringTableCount, LongerKeysLeaveOutTheTextItselfInAnyCase) {
+    StringTable table(kSingleByte);
+    table.parse(line("LabelDropDownQualityID", "Quality") + line("LabelDropDownQualityID0", "a") +
+                line("labeldropdownqualityid1", "b") + line("LABELDROPDOWNQUALITYID", "again") +
+                line("XLabelDropDownQualityIDX", "inside"));
+    EXPECT_EQ(table.countKeysContaining("LabelDropDownQualityID"), 5);
+    EXPECT_EQ(table.countLongerKeysContaining("LabelDropDownQualityID"), 3);
+    EXPECT_EQ(table.countLongerKeysContaining(""), 0);
+}
+
+TEST(StringTableEntries, KeysAndTextsInTheFilesOrderIncludingAKeyWithoutText) {
+    StringTable table(kSingleByte);
+    EXPECT_EQ(table.size(), 0u);
+    table.parse(line("First", "1") + line("Second", "2") + "<s k=\"Dangling\"/>\n");
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table.key(1), "Second");
+    EXPECT_EQ(table.value(1), "2");
+    EXPECT_EQ(table.key(2), "Dangling");
+    EXPECT_EQ(table.value(2), "");
+}
+
 TEST(StringTableCount, EmptyTextCountsNothing) {
     StringTable table(kSingleByte);
     table.parse(line("K", "V"));

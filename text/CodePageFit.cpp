@@ -1,0 +1,93 @@
+#include "text/CodePageFit.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "text/AnsiCodePage.h"
+#include "text/CodePage.h"
+#include "text/StringTable.h"
+#include "text/Utf8Decoder.h"
+#include "text/Utf8TextFile.h"
+#include "win/FailurePolicy.h"
+
+namespace {
+
+// The string file taken byte by byte, as it is written rather than as a code page shows it. No byte of a
+// UTF-8 multi-byte sequence is a double quote or a line feed, so lines and fields are cut exactly where they
+// are cut in the decoded text.
+class Utf8AsWritten final : public CodePage {
+public:
+    bool isLeadByte(unsigned char) const override { return false; }
+    void toUpper(std::string& text) const override {
+        for (char& c : text) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+};
+
+std::u16string decoded(const std::string& utf8) {
+    std::u16string units;
+    decodeUtf8(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), units);
+    return units;
+}
+
+// `text` widened with the thread's ANSI code page, as the add-in hands it to the host. False when the text is
+// not valid in that code page, such as a double-byte character without its second byte.
+bool widened(const std::string& text, std::u16string& units) {
+    units.clear();
+    if (text.empty()) return true;
+    if (text.size() > INT_MAX) return false;
+    const int length = static_cast<int>(text.size());
+    const bool valid =
+        ::MultiByteToWideChar(CP_THREAD_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0) > 0;
+    const int wideLength = ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0);
+    if (wideLength <= 0) return false;
+    units.resize(static_cast<std::size_t>(wideLength));
+    ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(&units[0]),
+                          wideLength);
+    return valid;
+}
+
+unsigned threadCodePage() {
+    DWORD codePage = 0;
+    ::GetLocaleInfoW(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                     reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t));
+    return codePage;
+}
+
+}  // namespace
+
+CodePageFit checkCodePageFit(const std::string& path) noexcept {
+    return orFallback(CodePageFit(), [&] {
+        CodePageFit fit;
+        fit.codePage = threadCodePage();
+        StringTable shown(AnsiCodePage::instance());
+        std::string bytes;
+        if (!shown.load(path) || !Utf8TextFile().readBytes(path, bytes)) return fit;
+        const Utf8AsWritten asWritten;
+        StringTable written(asWritten);
+        written.parse(bytes);
+
+        fit.readable = true;
+        fit.texts = written.size();
+        // A file cut short by a NUL, which ends the add-in's text, has more keys written than shown.
+        const std::size_t count = std::max(written.size(), shown.size());
+        static const std::string kNothing;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string& writtenKey = i < written.size() ? written.key(i) : kNothing;
+            const std::string& writtenValue = i < written.size() ? written.value(i) : kNothing;
+            DamagedText text{writtenKey, decoded(writtenValue), {}};
+            std::u16string shownKey;
+            const bool valid = widened(i < shown.size() ? shown.key(i) : kNothing, shownKey) &&
+                               widened(i < shown.size() ? shown.value(i) : kNothing, text.shown);
+            if (!valid || i >= shown.size() || shownKey != decoded(writtenKey) ||
+                text.shown != text.written) {
+                fit.damaged.push_back(std::move(text));
+            }
+        }
+        return fit;
+    });
+}
