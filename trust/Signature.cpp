@@ -108,6 +108,17 @@ LONG windowsVerdict(const std::wstring& path) {
     return result;
 }
 
+// Whether WinVerifyTrust's answer is about a signature that is there: a certificate's fault (CERT_E_*) or the
+// signature's own (TRUST_E_BAD_DIGEST, TRUST_E_TIME_STAMP and their kin), as opposed to no signature, a file
+// of a kind it does not read, or a file it could not open.
+bool judgesASignature(LONG result) {
+    const auto code = static_cast<unsigned long>(result);
+    constexpr unsigned long kGroupMask = 0xFFFFFF00;
+    return ((code & kGroupMask) == static_cast<unsigned long>(CERT_E_EXPIRED & kGroupMask) &&
+            result != TRUST_E_NOSIGNATURE) ||
+           (code & kGroupMask) == static_cast<unsigned long>(TRUST_E_BAD_DIGEST & kGroupMask);
+}
+
 }  // namespace
 
 Signature verifySignature(const std::wstring& path) noexcept {
@@ -126,10 +137,8 @@ Signature verifySignature(const std::wstring& path) noexcept {
         }
         result.trustResult = windowsVerdict(path);
         result.verifies = result.trustResult == ERROR_SUCCESS;
-        // A signature too damaged to read is still one: Windows said more than "no signature".
-        if (result.trustResult != TRUST_E_NOSIGNATURE && result.trustResult != TRUST_E_SUBJECT_FORM_UNKNOWN) {
-            result.present = true;
-        }
+        // A signature too damaged to read is still one when Windows judged it.
+        if (judgesASignature(result.trustResult)) result.present = true;
     } catch (...) {
         // Out of memory while reading names: what was read stands; it does not verify.
         result.verifies = false;

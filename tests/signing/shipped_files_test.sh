@@ -57,7 +57,7 @@ for file in "$@"; do
             link=$(head -z -n 1 "$work/link" 2>/dev/null | tr -d '\0')
             [ "$link" = "$name.debug" ] || fail "$name links '$link', not $name.debug"
             if "$objdump" -h "$file.debug" 2>/dev/null | grep -q ' \.debug_info'; then
-                [ "$(tail -c 4 "$work/link" | od -An -tx1)" = "$(gzip -c "$file.debug" | tail -c 8 | head -c 4 | od -An -tx1)" ] ||
+                [ "$(tail -c 4 "$work/link" 2>/dev/null | od -An -tx1)" = "$(gzip -c "$file.debug" | tail -c 8 | head -c 4 | od -An -tx1)" ] ||
                     fail "$name.debug is not the file $name was stripped with"
             else
                 fail "$name.debug holds no debug information"
