@@ -1,0 +1,149 @@
+#include "trust/Signature.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <cstring>
+#include <vector>
+
+#include "trust/TimeStampToken.h"
+#include "win/UniqueCrypt.h"
+
+namespace trust {
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// The unauthenticated attribute that holds an RFC 3161 time-stamp token in an Authenticode signature.
+constexpr char kRfc3161CounterSignature[] = "1.3.6.1.4.1.311.3.3.1";
+
+// One parameter of a message, as the bytes CryptMsgGetParam gives; empty when it has none.
+std::vector<BYTE> messageParameter(HCRYPTMSG message, DWORD parameter) {
+    DWORD size = 0;
+    if (!::CryptMsgGetParam(message, parameter, 0, nullptr, &size) || size == 0) return {};
+    std::vector<BYTE> bytes(size);
+    if (!::CryptMsgGetParam(message, parameter, 0, bytes.data(), &size)) return {};
+    bytes.resize(size);
+    return bytes;
+}
+
+std::wstring signerName(HCERTSTORE store, HCRYPTMSG message) {
+    const std::vector<BYTE> signerInfo = messageParameter(message, CMSG_SIGNER_CERT_INFO_PARAM);
+    if (signerInfo.size() < sizeof(CERT_INFO)) return {};
+    // The signer is named by issuer and serial number; its certificate travels in the signature's own store.
+    const win::UniqueCertContext certificate(::CertFindCertificateInStore(
+        store, kEncoding, 0, CERT_FIND_SUBJECT_CERT, signerInfo.data(), nullptr));
+    if (!certificate) return {};
+    const DWORD length =
+        ::CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (length <= 1) return {};
+    std::wstring name(length, L'\0');
+    ::CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
+    name.resize(length - 1);
+    return name;
+}
+
+std::string timeStamp(HCRYPTMSG message) {
+    const std::vector<BYTE> bytes = messageParameter(message, CMSG_SIGNER_UNAUTH_ATTR_PARAM);
+    if (bytes.size() < sizeof(CRYPT_ATTRIBUTES)) return {};
+    const auto* attributes = reinterpret_cast<const CRYPT_ATTRIBUTES*>(bytes.data());
+    for (DWORD index = 0; index < attributes->cAttr; ++index) {
+        const CRYPT_ATTRIBUTE& attribute = attributes->rgAttr[index];
+        if (attribute.pszObjId == nullptr || std::strcmp(attribute.pszObjId, kRfc3161CounterSignature) != 0 ||
+            attribute.cValue == 0) {
+            continue;
+        }
+        if (auto time = timeStampTokenTime(attribute.rgValue[0].pbData, attribute.rgValue[0].cbData)) {
+            return *time;
+        }
+    }
+    return {};
+}
+
+// The state WinVerifyTrust keeps between verifying and closing: given back by a closing call with the same
+// data.
+class TrustStateTraits {
+public:
+    using Handle = HANDLE;
+    explicit TrustStateTraits(WINTRUST_DATA* data = nullptr, GUID* action = nullptr)
+        : data_(data), action_(action) {}
+    static HANDLE none() noexcept { return nullptr; }
+    static bool valid(HANDLE state) noexcept { return state != nullptr; }
+    void close(HANDLE state) noexcept {
+        data_->dwStateAction = WTD_STATEACTION_CLOSE;
+        data_->hWVTStateData = state;
+        ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), action_, data_);
+    }
+
+private:
+    WINTRUST_DATA* data_;
+    GUID* action_;
+};
+
+LONG windowsVerdict(const std::wstring& path) {
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path.c_str();
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    const win::UniqueResource<TrustStateTraits> state(data.hWVTStateData, TrustStateTraits(&data, &action));
+    if (result != ERROR_SUCCESS || !state) return result;
+    // Wine accepts a signer whose chain stops short of any root it knows; Windows refuses it, and so do we.
+    CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(state.get());
+    const CRYPT_PROVIDER_SGNR* signer =
+        provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    if (signer == nullptr || signer->pChainContext == nullptr) return result;
+    const DWORD chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
+    if (chainErrors & CERT_TRUST_IS_PARTIAL_CHAIN) return CERT_E_CHAINING;
+    if (chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) return CERT_E_UNTRUSTEDROOT;
+    return result;
+}
+
+// Whether WinVerifyTrust's answer is about a signature that is there: a certificate's fault (CERT_E_*) or the
+// signature's own (TRUST_E_BAD_DIGEST, TRUST_E_TIME_STAMP and their kin), as opposed to no signature, a file
+// of a kind it does not read, or a file it could not open.
+bool judgesASignature(LONG result) {
+    const auto code = static_cast<unsigned long>(result);
+    constexpr unsigned long kGroupMask = 0xFFFFFF00;
+    return ((code & kGroupMask) == static_cast<unsigned long>(CERT_E_EXPIRED & kGroupMask) &&
+            result != TRUST_E_NOSIGNATURE) ||
+           (code & kGroupMask) == static_cast<unsigned long>(TRUST_E_BAD_DIGEST & kGroupMask);
+}
+
+}  // namespace
+
+Signature verifySignature(const std::wstring& path) noexcept {
+    Signature result;
+    try {
+        win::UniqueCertStore store;
+        win::UniqueCryptMsg message;
+        DWORD encoding = 0, contentType = 0, formatType = 0;
+        if (::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
+                               CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY, 0,
+                               &encoding, &contentType, &formatType, store.receive(), message.receive(),
+                               nullptr)) {
+            result.present = true;
+            result.signer = signerName(store.get(), message.get());
+            result.timeStamp = timeStamp(message.get());
+        }
+        result.trustResult = windowsVerdict(path);
+        result.verifies = result.trustResult == ERROR_SUCCESS;
+        // A signature too damaged to read is still one when Windows judged it.
+        if (judgesASignature(result.trustResult)) result.present = true;
+    } catch (...) {
+        // Out of memory while reading names: what was read stands; it does not verify.
+        result.verifies = false;
+    }
+    return result;
+}
+
+}  // namespace trust

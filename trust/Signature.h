@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace trust {
+
+// What a file's Authenticode signature says, and whether Windows accepts it on this machine.
+struct Signature {
+    bool present = false;  // the file carries a signature (intact or not)
+    std::wstring signer;   // the signing certificate's subject, as Windows displays it; empty when unknown
+    std::string
+        timeStamp;  // when a time-stamping authority countersigned, "YYYY-MM-DD hh:mm:ss UTC"; or empty
+    bool verifies = false;  // the file is unchanged since signing and its signer chains to a trusted root
+    // WinVerifyTrust's answer: 0 when it verifies; else TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST (changed
+    // after signing), CERT_E_UNTRUSTEDROOT, CERT_E_CHAINING, CERT_E_EXPIRED and the like.
+    long trustResult = 0;
+};
+
+// Reads the signature of the PE file (DLL, program) at `path` and has Windows verify it as for running it
+// (WinVerifyTrust's generic policy, no user interface, no revocation lookup, so no network). Office's rule
+// that add-ins be signed rests on the same check. Windows packages (.msi) are not PE files and are not read
+// here.
+Signature verifySignature(const std::wstring& path) noexcept;
+
+}  // namespace trust
