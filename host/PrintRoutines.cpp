@@ -140,6 +140,9 @@ bool printPowerPoint(HostAutomation& host, bool blackAndWhite, int32_t layout) n
         // looked at.
         int32_t savedColorType = 1;
         int32_t savedOutputType = 1;
+        // Nothing is put back before the first change: a read that ends the routine must not overwrite the
+        // user's options with 1.
+        bool changed = false;
         bool printed = false;
         try {
             if (options) {
@@ -148,6 +151,7 @@ bool printPowerPoint(HostAutomation& host, bool blackAndWhite, int32_t layout) n
                     savedColorType = value;
                 if (!failed(host.getPrintOption(*options, PrintOption::OutputType, value)))
                     savedOutputType = value;
+                changed = true;
                 host.putPrintOption(*options, PrintOption::ColorType,
                                     blackAndWhite ? kPrintBlackAndWhite : kPrintColor);
                 host.putPrintOption(*options, PrintOption::OutputType, outputTypeFor(layout));
@@ -156,7 +160,7 @@ bool printPowerPoint(HostAutomation& host, bool blackAndWhite, int32_t layout) n
         } catch (...) {
             printed = false;
         }
-        if (options) {
+        if (changed) {
             try {
                 host.putPrintOption(*options, PrintOption::ColorType, savedColorType);
             } catch (...) {

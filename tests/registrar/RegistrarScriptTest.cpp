@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "server/registrar/RegistrarParser.h"
 #include "tools/testing/MemoryRegistry.h"
+#include "tools/testing/PlainNumber.h"
 #include "tools/testing/ModelCodePages.h"
 
 using namespace registrar;
@@ -63,26 +66,14 @@ TEST(RegistrarScript, RegistersKeysAndValuesExactlyAsWritten) {
         {"variable in any letter case", "HKCR { a = s '%mOdUlE%' }", "HKCR\\a", "",
          "S:" + std::string(kModulePath) + '\0'},
         {"APPID is empty", "HKCR { a = s '[%APPID%]' }", "HKCR\\a", "", bytes("S:[]") + '\0'},
-        {"multi-string", "HKCR { a = m 'a\\0b' }", "HKCR\\a", "", bytes("M:a") + '\0' + "b" + '\0' + '\0'},
-        {"multi-string ends at its first empty piece", "HKCR { a = M 'a\\0\\0b' }", "HKCR\\a", "",
-         bytes("M:a") + '\0' + '\0'},
-        {"empty multi-string", "HKCR { a = M '' }", "HKCR\\a", "", bytes("M:") + '\0'},
         {"dword", "HKCR { a = d '3' }", "HKCR\\a", "", bytes("D:") + '\3' + '\0' + '\0' + '\0'},
-        {"dword in hexadecimal", "HKCR { a = D '&H1F2' }", "HKCR\\a", "",
-         bytes("D:") + '\xF2' + '\1' + '\0' + '\0'},
-        {"dword that is no number stores 0", "HKCR { a = d 'three' }", "HKCR\\a", "",
-         bytes("D:") + '\0' + '\0' + '\0' + '\0'},
         {"binary, high half first", "HKCR { a = b '0A1f' }", "HKCR\\a", "", bytes("B:") + '\x0A' + '\x1F'},
-        {"binary, non-digits count as 0", "HKCR { a = b 'zz1G' }", "HKCR\\a", "",
-         bytes("B:") + '\0' + '\x10'},
         {"value names may be anything", "HKCR { a { val '' = s 'd' val '{ }' = s 'e' } }", "HKCR\\a", "{ }",
          bytes("S:e") + '\0'},
         {"token of 4094 bytes", "HKCR { a = s '" + std::string(4094, 'x') + "' }", "HKCR\\a", "",
          "S:" + std::string(4094, 'x') + '\0'},
         {"double-byte name whose second byte is a backslash", "HKCR { a" + jisSo + " }", "HKCR\\a" + jisSo,
          "", "", shiftJisLeadByte},
-        {"double-byte multi-string piece is never split", "HKCR { a = m 'x" + jisSo + "0' }", "HKCR\\a", "",
-         "M:x" + jisSo + "0" + '\0' + '\0', shiftJisLeadByte},
         {"double-byte character ending in a quote stays inside the token", "HKCR { a = s '\x83'' }",
          "HKCR\\a", "", bytes("S:\x83'") + '\0', shiftJisLeadByte},
         {"double-byte character ending in a percent sign is no variable", "HKCR { a = s '\x83%' }", "HKCR\\a",
@@ -201,22 +192,110 @@ TEST(RegistrarScript, FaultyScriptLeavesRegistryUntouched) {
     }
 }
 
-// A registry that refuses a write in the middle of a block: the block's own keys and values go again, a new
-// NoRemove parent too; earlier blocks stay registered and later ones are never run.
-TEST(RegistrarScript, RefusedWriteUndoesItsRootBlockOnly) {
+// A machine with other software's keys where a script's blocks may land.
+MemoryRegistry machineWithOtherSoftware() {
     MemoryRegistry registry;
     registry.addKey("HKLM\\shared\\foreign");
-    registry.refusedNames = {"refused"};
-    const std::string script =
-        "HKCR { first = s 'x' } "
-        "HKLM { NoRemove shared { mine = s 'v' { val V = d '1' } } NoRemove fresh { inner } later { refused "
-        "} } "
-        "HKCU { never }";
-    EXPECT_EQ(run(registry, script, true), resultFromError(kAccessDenied));
-    EXPECT_EQ(registry.keyPaths(),
-              (std::set<std::string>{"hkcr", "hkcr\\first", "hkcu", "hklm", "hklm\\shared",
-                                     "hklm\\shared\\foreign", "hku", "hkpd", "hkcc", "hkdd"}))
-        << registry.dump();
+    registry.addValue("HKLM\\shared", "Own", kString, std::string("theirs\0", 7));
+    registry.addKey("HKCR\\existing\\foreign");
+    registry.addValue("HKCU\\readonly", "", kDword, std::string("\1\0\0\0", 4));
+    return registry;
+}
+
+// The listing of the machine after registering `script` on it.
+std::string registeredOnMachine(const std::string& script) {
+    MemoryRegistry registry = machineWithOtherSoftware();
+    EXPECT_EQ(run(registry, script, true), kOk) << script;
+    return registry.dump();
+}
+
+struct RollbackCase {
+    const char* name;
+    std::string script;
+    std::string earlierBlocks;  // what must stay registered: the blocks before the failing one
+    std::set<std::string> refusedNames;
+    std::map<std::string, std::uint32_t> deniedAccess;
+};
+
+// A registry that says no in the middle of a block: everything of that block goes again, keys and values
+// alike, down to a value it wrote into a key that was there before (even one it keeps on unregistration); the
+// blocks before it stay registered and the ones after it are never run.
+TEST(RegistrarScript, RefusalUndoesItsRootBlockKeysAndValues) {
+    const std::uint32_t readOnly = MemoryRegistry::kSetValueAccess | MemoryRegistry::kCreateSubkeyAccess;
+    const std::vector<RollbackCase> cases = {
+        {"refused key after values written into a NoRemove key that was there",
+         "HKCR { first = s 'x' } "
+         "HKLM { NoRemove shared { val Added = s 'v' mine = s 'v' { val V = d '1' } } NoRemove fresh { inner "
+         "} "
+         "later { refused } } "
+         "HKCU { never }",
+         "HKCR { first = s 'x' }",
+         {"refused"},
+         {}},
+        {"refused key after a value written into a key that was there",
+         "HKCR { existing { val Added = s 'v' } refused }",
+         "",
+         {"refused"},
+         {}},
+        {"refused value in a new key",
+         "HKLM { NoRemove shared { new { val refused = s 'v' } } }",
+         "",
+         {"refused"},
+         {}},
+        {"read-only key that was there",
+         "HKCU { new = s 'v' readonly { val Added = s 'v' } }",
+         "",
+         {},
+         {{"readonly", readOnly}}},
+    };
+    for (const RollbackCase& row : cases) {
+        const std::string expected = registeredOnMachine(row.earlierBlocks);
+        MemoryRegistry registry = machineWithOtherSoftware();
+        registry.refusedNames = row.refusedNames;
+        registry.deniedAccess = row.deniedAccess;
+        EXPECT_EQ(run(registry, row.script, true), resultFromError(kAccessDenied)) << row.name;
+        EXPECT_EQ(registry.dump(), expected) << row.name;
+    }
+}
+
+struct UnopenableCase {
+    const char* name;
+    std::string script;
+    std::map<std::string, std::uint32_t> deniedAccess;  // once registered
+    Result expected;
+    std::string remaining;  // the script whose registration the machine must be left with
+};
+
+// Unregistration meets a key it may not open: the key's block is only read through, nothing inside it or
+// after it is removed, and the run stops with the refusal. A key it may read but not write stops the run
+// only when a value in it must go.
+TEST(RegistrarScript, UnregistrationStopsAtAKeyItCannotOpen) {
+    const std::uint32_t readOnly = MemoryRegistry::kSetValueAccess | MemoryRegistry::kCreateSubkeyAccess;
+    const std::vector<UnopenableCase> cases = {
+        {"key refused for reading",
+         "HKCR { first { val a = s '1' } locked { inner { val b = s '2' } } last } HKLM { other }",
+         {{"locked", MemoryRegistry::kReadControlAccess}},
+         resultFromError(kAccessDenied),
+         "HKCR { locked { inner { val b = s '2' } } last } HKLM { other }"},
+        {"value in a read-only key",
+         "HKCR { first ro { val a = s '1' } last }",
+         {{"ro", readOnly}},
+         resultFromError(kAccessDenied),
+         "HKCR { ro { val a = s '1' } last }"},
+        {"read-only key with nothing to write",
+         "HKCR { NoRemove ro { NoRemove val a = s '1' } first }",
+         {{"ro", readOnly}},
+         kOk,
+         "HKCR { ro { val a = s '1' } }"},
+    };
+    for (const UnopenableCase& row : cases) {
+        const std::string expected = registeredOnMachine(row.remaining);
+        MemoryRegistry registry = machineWithOtherSoftware();
+        ASSERT_EQ(run(registry, row.script, true), kOk) << row.name;
+        registry.deniedAccess = row.deniedAccess;
+        EXPECT_EQ(run(registry, row.script, false), row.expected) << row.name;
+        EXPECT_EQ(registry.dump(), expected) << row.name;
+    }
 }
 
 struct UnregisterCase {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 
 using namespace registrar;
 
@@ -32,81 +33,123 @@ MemoryRegistry::MemoryRegistry() {
 }
 
 MemoryRegistry::MemoryRegistry(const MemoryRegistry& other)
-    : refusedNames(other.refusedNames), rootNames_(other.rootNames_) {
+    : refusedNames(other.refusedNames), deniedAccess(other.deniedAccess), rootNames_(other.rootNames_) {
     for (const auto& root : other.roots_) roots_[root.first] = copyOf(*root.second);
 }
 
 std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::copyOf(const Node& node) {
     auto copy = std::make_shared<Node>();
+    copy->name = node.name;
     copy->values = node.values;
     for (const auto& child : node.children) copy->children[child.first] = copyOf(*child.second);
     return copy;
 }
 
-std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::nodeOf(Key key) const {
-    auto root = roots_.find(key);
-    if (root != roots_.end()) return root->second;
-    auto handle = handles_.find(key);
-    return handle != handles_.end() ? handle->second : nullptr;
+namespace {
+
+constexpr std::uint32_t kEveryAccess = 0xF003F;
+
+// Runs one operation; running out of memory on the way is the platform's error code, and each operation
+// makes its change only once nothing can fail any more.
+template <typename Operation>
+long guarded(Operation&& operation) noexcept {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return kNotEnoughMemory;
+    }
 }
 
-Key MemoryRegistry::handleFor(std::shared_ptr<Node> node) {
+}  // namespace
+
+MemoryRegistry::Handle MemoryRegistry::handleOf(Key key) const {
+    auto root = roots_.find(key);
+    if (root != roots_.end()) return {root->second, kEveryAccess};
+    auto handle = handles_.find(key);
+    return handle != handles_.end() ? handle->second : Handle{nullptr, 0};
+}
+
+Key MemoryRegistry::handleFor(std::shared_ptr<Node> node, std::uint32_t access) {
     const Key key = nextHandle_++;
-    handles_[key] = std::move(node);
+    handles_.emplace(key, Handle{std::move(node), access});
     return key;
 }
 
+bool MemoryRegistry::denied(const Node& node, std::uint32_t access) const {
+    auto found = deniedAccess.find(node.name);
+    return found != deniedAccess.end() && (found->second & access) != 0;
+}
+
 long MemoryRegistry::openKey(Key parent, const std::string& name, std::uint32_t access, Key& key) {
-    openMasks.push_back(access);
-    std::shared_ptr<Node> node = nodeOf(parent);
-    if (!node) return kInvalidParameter;
-    if (node->deleted) return kKeyDeleted;
-    if (!name.empty()) {
-        auto child = node->children.find(name);
-        if (child == node->children.end()) return kFileNotFound;
-        node = child->second;
-    }
-    key = handleFor(node);
-    return kSuccess;
+    return guarded([&] {
+        std::shared_ptr<Node> node = handleOf(parent).node;
+        if (!node) return kInvalidParameter;
+        if (node->deleted) return kKeyDeleted;
+        if (!name.empty()) {
+            auto child = node->children.find(name);
+            if (child == node->children.end()) return kFileNotFound;
+            node = child->second;
+        }
+        if (denied(*node, access | kReadControlAccess)) return kAccessDenied;
+        key = handleFor(node, access);
+        return kSuccess;
+    });
 }
 
 long MemoryRegistry::createKey(Key parent, const std::string& name, Key& key) {
-    std::shared_ptr<Node> node = nodeOf(parent);
-    if (!node) return kInvalidParameter;
-    if (node->deleted) return kKeyDeleted;
-    if (name.empty()) {
-        key = handleFor(node);
+    return guarded([&] {
+        const Handle handle = handleOf(parent);
+        if (!handle.node) return kInvalidParameter;
+        if (handle.node->deleted) return kKeyDeleted;
+        if (name.empty()) {
+            key = handleFor(handle.node, kReadWriteAccess);
+            return kSuccess;
+        }
+        auto child = handle.node->children.find(name);
+        if (child != handle.node->children.end()) {
+            if (denied(*child->second, kReadWriteAccess)) return kAccessDenied;
+            key = handleFor(child->second, kReadWriteAccess);
+            return kSuccess;
+        }
+        if ((handle.access & kCreateSubkeyAccess) == 0 || refusedNames.count(name)) return kAccessDenied;
+        auto fresh = std::make_shared<Node>();
+        fresh->name = name;
+        const Key made = handleFor(fresh, kReadWriteAccess);
+        try {
+            handle.node->children.emplace(name, std::move(fresh));
+        } catch (const std::bad_alloc&) {
+            handles_.erase(made);
+            throw;
+        }
+        key = made;
         return kSuccess;
-    }
-    auto child = node->children.find(name);
-    if (child == node->children.end()) {
-        if (refusedNames.count(name)) return kAccessDenied;
-        child = node->children.emplace(name, std::make_shared<Node>()).first;
-    }
-    key = handleFor(child->second);
-    return kSuccess;
+    });
 }
 
 long MemoryRegistry::setValue(Key key, const std::string* name, std::uint32_t type, const unsigned char* data,
                               std::uint32_t size) {
-    std::shared_ptr<Node> node = nodeOf(key);
-    if (!node) return kInvalidParameter;
-    if (node->deleted) return kKeyDeleted;
-    if (name && refusedNames.count(*name)) return kAccessDenied;
-    node->values[name ? *name : std::string()] =
-        Value{type, std::string(reinterpret_cast<const char*>(data), size)};
-    return kSuccess;
+    return guarded([&] {
+        const Handle handle = handleOf(key);
+        if (!handle.node) return kInvalidParameter;
+        if (handle.node->deleted) return kKeyDeleted;
+        if ((handle.access & kSetValueAccess) == 0) return kAccessDenied;
+        if (name && refusedNames.count(*name)) return kAccessDenied;
+        Value value{type, std::string(reinterpret_cast<const char*>(data), size)};
+        handle.node->values[name ? *name : std::string()] = std::move(value);
+        return kSuccess;
+    });
 }
 
 long MemoryRegistry::deleteValue(Key key, const std::string& name) {
-    std::shared_ptr<Node> node = nodeOf(key);
-    if (!node) return kInvalidParameter;
-    if (node->deleted) return kKeyDeleted;
-    return node->values.erase(name) ? kSuccess : kFileNotFound;
+    const Handle handle = handleOf(key);
+    if (!handle.node) return kInvalidParameter;
+    if (handle.node->deleted) return kKeyDeleted;
+    if ((handle.access & kSetValueAccess) == 0) return kAccessDenied;
+    return handle.node->values.erase(name) ? kSuccess : kFileNotFound;
 }
 
 long MemoryRegistry::deleteKey(Key parent, const std::string& name) {
-    std::shared_ptr<Node> node = nodeOf(parent);
+    std::shared_ptr<Node> node = handleOf(parent).node;
     if (!node || name.empty()) return kInvalidParameter;
     if (node->deleted) return kKeyDeleted;
     auto child = node->children.find(name);
@@ -118,20 +161,22 @@ long MemoryRegistry::deleteKey(Key parent, const std::string& name) {
 }
 
 long MemoryRegistry::enumerateKey(Key key, std::uint32_t index, std::string& name) {
-    std::shared_ptr<Node> node = nodeOf(key);
-    if (!node) return kInvalidParameter;
-    if (node->deleted) return kKeyDeleted;
-    if (index >= node->children.size()) return kNoMoreItems;
-    auto child = node->children.begin();
-    std::advance(child, index);
-    // The caller's buffer holds 256 bytes with the terminator.
-    if (child->first.size() >= 256) return kMoreData;
-    name = child->first;
-    return kSuccess;
+    return guarded([&] {
+        std::shared_ptr<Node> node = handleOf(key).node;
+        if (!node) return kInvalidParameter;
+        if (node->deleted) return kKeyDeleted;
+        if (index >= node->children.size()) return kNoMoreItems;
+        auto child = node->children.begin();
+        std::advance(child, index);
+        // The caller's buffer holds 256 bytes with the terminator.
+        if (child->first.size() >= 256) return kMoreData;
+        name = child->first;
+        return kSuccess;
+    });
 }
 
 long MemoryRegistry::countSubkeys(Key key, std::uint32_t& count) {
-    std::shared_ptr<Node> node = nodeOf(key);
+    std::shared_ptr<Node> node = handleOf(key).node;
     if (!node) return kInvalidParameter;
     if (node->deleted) return kKeyDeleted;
     count = static_cast<std::uint32_t>(node->children.size());
@@ -157,6 +202,7 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::nodeAt(const std::string& 
         if (child == node->children.end()) {
             if (!create) return nullptr;
             child = node->children.emplace(name, std::make_shared<Node>()).first;
+            child->second->name = name;
         }
         node = child->second;
     }
@@ -226,6 +272,13 @@ void MemoryRegistry::dumpNode(const Node& node, const std::string& path, std::st
 std::string MemoryRegistry::dump() const {
     std::string out;
     for (const auto& root : rootNames_) dumpNode(*roots_.at(root.second), root.first, out, nullptr);
+    return out;
+}
+
+std::string MemoryRegistry::dumpOf(const std::string& path) const {
+    std::string out;
+    if (std::shared_ptr<Node> node = const_cast<MemoryRegistry*>(this)->nodeAt(path, false))
+        dumpNode(*node, path, out, nullptr);
     return out;
 }
 
