@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "win/ErrorResult.h"
+
 // What the registrar interpreter needs of a registry, in the platform's own numbers but without the
 // platform's headers: the Win32 registry in the library, an in-memory registry in the tests and the fuzzer.
 namespace registrar {
@@ -18,11 +20,8 @@ constexpr Result kSyntaxError = static_cast<Result>(0x80020009);
 constexpr bool failed(Result result) {
     return result < 0;
 }
-// A registry error code n > 0 becomes 0x80070000 | (n & 0xFFFF); anything else is taken as it is.
-constexpr Result resultFromError(long code) {
-    return code > 0 ? static_cast<Result>(0x80070000u | (static_cast<std::uint32_t>(code) & 0xFFFFu))
-                    : static_cast<Result>(code);
-}
+// A registry error code as the result it gives (the project's one conversion).
+using win::resultFromError;
 
 // Registry error codes the interpreter tells apart.
 constexpr long kSuccess = 0;

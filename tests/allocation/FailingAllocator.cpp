@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -23,8 +26,21 @@ void* allocate(std::size_t size, std::size_t alignment) noexcept {
     if (refuse()) return nullptr;
     if (size == 0) size = 1;
     if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
+#ifdef _WIN32
+    return ::_aligned_malloc(size, alignment);
+#else
     void* block = nullptr;
     return ::posix_memalign(&block, alignment, size) == 0 ? block : nullptr;
+#endif
+}
+
+// Gives back a block of the over-aligned forms (Windows' C library keeps those apart).
+void releaseAligned(void* block) noexcept {
+#ifdef _WIN32
+    ::_aligned_free(block);
+#else
+    std::free(block);
+#endif
 }
 
 void* allocateOrThrow(std::size_t size, std::size_t alignment) {
@@ -93,16 +109,16 @@ void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
 void operator delete(void* block, std::align_val_t) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }
 void operator delete[](void* block, std::align_val_t) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }
 void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }
 void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }
 void operator delete(void* block, const std::nothrow_t&) noexcept {
     std::free(block);
@@ -111,8 +127,8 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }
 void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }
 void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
+    releaseAligned(block);
 }

@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "TandrelLib.h"
+#include "server/AddInModule.h"
+#include "tests/allocation/FailingAllocator.h"
 #include "tests/com/AddInEnvironment.h"
 #include "tests/com/MessageBoxAnswerer.h"
 #include "tools/fixtures/InstallationFixture.h"
@@ -383,6 +386,76 @@ TEST(Registration, FailingScriptWritesNothingAndRestoresTheThreadLocale) {
     EXPECT_EQ(callAddInExport("DllUnregisterServer"), S_OK);
     EXPECT_EQ(::GetThreadLocale(), french);
     fixtures::deleteValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect));
+}
+
+// The server layer of registration compiled into this program, with its allocator failing one allocation
+// after another: every run reports running out of memory (or succeeds when the failing allocation came after
+// the last one), never ends the process, and unregistration then leaves the registry exactly as it was.
+TEST(Registration, RunningOutOfMemoryAnywhereIsReportedAndLeavesNothingBehind) {
+    CAddInModule& module = addInModule();
+    module.setInstance(::GetModuleHandleW(nullptr));
+    // What the server layer writes, and the keys it shares with other software, watched at every step.
+    auto registration = [] {
+        auto braced = [](const GUID& guid) {
+            const std::string text = clsidText(guid);
+            return std::wstring(text.begin(), text.end());
+        };
+        std::set<std::wstring> lines;
+        const std::wstring watched[] = {L"CLSID\\" + braced(CLSID_Connect),
+                                        L"CLSID\\" + braced(CLSID_SimpleATLAddIn),
+                                        L"TypeLib\\" + braced(LIBID_TandrelLib),
+                                        L"Interface\\" + braced(IID_ISimpleATLAddIn),
+                                        L"TandrelQuillery.Connect",
+                                        L"TandrelQuillery.SimpleATLAddIn",
+                                        L"CLSID",
+                                        L"TypeLib"};
+        for (const std::wstring& path : watched) {
+            win::UniqueHkey key;
+            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS)
+                walk(key.get(), L"HKCR\\" + path, lines, path == L"CLSID" || path == L"TypeLib" ? 0 : 8);
+        }
+        win::UniqueHkey office;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office", 0, KEY_READ,
+                            office.receive()) == ERROR_SUCCESS)
+            walk(office.get(), L"HKLM\\Software\\Microsoft\\Office", lines, 8);
+        return lines;
+    };
+    // The parents of the Office add-in keys stay after a removal, as keys that Office shares: they are made
+    // once before the run and taken away after it.
+    const OfficeParentKeys office;
+    ASSERT_EQ(module.registerServer(), S_OK);
+    ASSERT_EQ(module.unregisterServer(), S_OK);
+    const std::set<std::wstring> before = registration();
+    struct Direction {
+        const char* name;
+        bool doRegister;
+    };
+    for (const Direction direction : {Direction{"registration", true}, Direction{"unregistration", false}}) {
+        std::size_t points = 0;
+        for (std::size_t failing = 1;; ++failing) {
+            if (!direction.doRegister) {
+                ASSERT_EQ(module.registerServer(), S_OK);
+            }
+            failing_allocator::failAt(failing);
+            const HRESULT result = direction.doRegister ? module.registerServer() : module.unregisterServer();
+            const bool failed = failing_allocator::stop();
+            if (failed) {
+                EXPECT_EQ(result, E_OUTOFMEMORY) << direction.name << ", allocation " << failing;
+            } else {
+                EXPECT_EQ(result, S_OK) << direction.name << ", allocation " << failing;
+            }
+            module.unregisterServer();
+            const std::set<std::wstring> after = registration();
+            ASSERT_EQ(difference(before, after), std::vector<std::wstring>())
+                << direction.name << ", allocation " << failing << ": gone";
+            ASSERT_EQ(difference(after, before), std::vector<std::wstring>())
+                << direction.name << ", allocation " << failing << ": left";
+            if (!failed) break;
+            points = failing;
+        }
+        std::printf("%s: %zu allocation points\n", direction.name, points);
+        EXPECT_GT(points, 0u) << direction.name;
+    }
 }
 
 }  // namespace
