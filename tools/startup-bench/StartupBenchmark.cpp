@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "markup/RibbonMarkup.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
@@ -205,7 +206,7 @@ double platformCallsOfConnect(const Spooler& spooler) {
 // costs: its markup reader, and the spooler, which it has asked for the default printer to lay pages out for.
 // Returns the milliseconds the spooler's load and first use took; the library stays loaded.
 double startOfficesOwnParts() {
-    hostsim::readMarkup(L"<customUI/>");
+    markup::readMarkup(L"<customUI/>");
     const double start = now();
     const Spooler spooler;
     DWORD size = 0;

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/doctor/Checkup.h"
-#include "tools/doctor/ReportText.h"
+#include "doctor/Checkup.h"
+#include "doctor/ReportText.h"
 
 int main(int argc, char** argv) {
     bool json = false;
