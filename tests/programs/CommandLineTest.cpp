@@ -19,32 +19,21 @@ using win::CommandWord;
 
 TEST(CommandWord, OptionsStartWithADashOrASlashAndPathsAreOperands) {
     const struct {
-        const wchar_t* word;
         CommandWord kind;
+        std::vector<const wchar_t*> words;
     } rows[] = {
-        {L"--help", CommandWord::Help},
-        {L"-h", CommandWord::Help},
-        {L"/?", CommandWord::Help},
-        {L"--bogus", CommandWord::Option},
-        {L"-x", CommandWord::Option},
-        {L"/q", CommandWord::Option},
-        {L"/tmp/x", CommandWord::Option},
-        {L"C:\\x", CommandWord::Operand},
-        {L"Z:/x", CommandWord::Operand},
-        {L"\\\\server\\share", CommandWord::Operand},
-        {L"//server/share", CommandWord::Operand},
-        {L"-", CommandWord::Operand},
-        {L"/", CommandWord::Operand},
-        {L"", CommandWord::Operand},
-        {L"word", CommandWord::Operand},
-        {L"12", CommandWord::Operand},
+        {CommandWord::Help, {L"--help", L"-h", L"/?"}},
+        {CommandWord::Option, {L"--bogus", L"-x", L"/q", L"/tmp/x"}},
+        {CommandWord::Operand,
+         {L"C:\\x", L"Z:/x", L"\\\\server\\share", L"//server/share", L"-", L"/", L"", L"word", L"12"}},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(static_cast<int>(row.kind), static_cast<int>(win::commandWordOf(row.word)))
-            << "\"" << win::CommandLine::printable(row.word) << "\"";
-        const std::string narrow = win::CommandLine::printable(row.word);
-        EXPECT_EQ(static_cast<int>(row.kind), static_cast<int>(win::commandWordOf(narrow.c_str())))
-            << "\"" << narrow << "\" (narrow)";
+        for (const wchar_t* word : row.words) {
+            const std::string narrow = win::CommandLine::printable(word);
+            EXPECT_EQ(static_cast<int>(row.kind), static_cast<int>(win::commandWordOf(word))) << narrow;
+            EXPECT_EQ(static_cast<int>(row.kind), static_cast<int>(win::commandWordOf(narrow.c_str())))
+                << narrow << " (narrow)";
+        }
     }
 }
 

@@ -52,66 +52,44 @@ std::wstring besideProgram(const wchar_t* name) {
     return result.substr(0, result.find_last_of(L"\\/") + 1) + name;
 }
 
-class IconTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        library_.reset(::LoadLibraryExW(besideProgram(L"Quillery.dll").c_str(), nullptr,
-                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-        ASSERT_TRUE(library_) << "error " << ::GetLastError();
-        group_ = resource(MAKEINTRESOURCEW(QUILLERY_ICON_ID), kIconGroupType, groupSize_);
-        ASSERT_NE(nullptr, group_) << "no icon group " << QUILLERY_ICON_ID;
-        ASSERT_GE(groupSize_, sizeof(GroupHeader));
-    }
-
-    const BYTE* resource(const wchar_t* name, const wchar_t* type, DWORD& size) const {
-        const HRSRC found = ::FindResourceW(library_.get(), name, type);
-        if (!found) return nullptr;
-        size = ::SizeofResource(library_.get(), found);
-        const HGLOBAL loaded = ::LoadResource(library_.get(), found);
-        return loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
-    }
-    const GroupHeader& header() const { return *reinterpret_cast<const GroupHeader*>(group_); }
-    const GroupEntry& entry(WORD index) const {
-        return reinterpret_cast<const GroupEntry*>(group_ + sizeof(GroupHeader))[index];
-    }
-
-    win::UniqueLibrary library_;
-    const BYTE* group_ = nullptr;
-    DWORD groupSize_ = 0;
-};
-
-TEST_F(IconTest, TheGroupHoldsA32BitImageForEachSizeWindowsAsksFor) {
-    ASSERT_EQ(1, header().type) << "not an icon group";
-    ASSERT_EQ(groupSize_, sizeof(GroupHeader) + header().count * sizeof(GroupEntry));
-    std::set<int> sizes;
-    for (WORD index = 0; index < header().count; ++index) {
-        const GroupEntry& image = entry(index);
-        const int size = image.width == 0 ? 256 : image.width;
-        EXPECT_EQ(image.width, image.height) << "image " << index;
-        EXPECT_EQ(32, image.bitsPerPixel) << size << " pixels";
-        sizes.insert(size);
-    }
-    EXPECT_EQ((std::set<int>{16, 32, 48, 256}), sizes);
+const BYTE* resource(HMODULE library, const wchar_t* name, const wchar_t* type, DWORD& size) {
+    const HRSRC found = ::FindResourceW(library, name, type);
+    if (!found) return nullptr;
+    size = ::SizeofResource(library, found);
+    const HGLOBAL loaded = ::LoadResource(library, found);
+    return loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
 }
 
-TEST_F(IconTest, EachSizeDecodesToAnIconOfThatSizeWithItsOwnTransparency) {
-    for (const int size : {16, 32, 48, 256}) {
-        // The image Windows picks for this size, as it does when it draws the icon.
-        const int id =
-            ::LookupIconIdFromDirectoryEx(const_cast<BYTE*>(group_), TRUE, size, size, LR_DEFAULTCOLOR);
+TEST(Icon, EachSizeWindowsAsksForIsA32BitImageThatDecodesToItsSize) {
+    const win::UniqueLibrary library(
+        ::LoadLibraryExW(besideProgram(L"Quillery.dll").c_str(), nullptr,
+                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(library) << "error " << ::GetLastError();
+    DWORD groupSize = 0;
+    const BYTE* group =
+        resource(library.get(), MAKEINTRESOURCEW(QUILLERY_ICON_ID), kIconGroupType, groupSize);
+    ASSERT_NE(nullptr, group) << "no icon group " << QUILLERY_ICON_ID;
+    const auto& header = *reinterpret_cast<const GroupHeader*>(group);
+    ASSERT_EQ(1, header.type) << "not an icon group";
+    ASSERT_EQ(groupSize, sizeof(GroupHeader) + header.count * sizeof(GroupEntry));
+    const auto* entries = reinterpret_cast<const GroupEntry*>(group + sizeof(GroupHeader));
+    std::set<int> sizes;
+    for (WORD index = 0; index < header.count; ++index) {
+        const GroupEntry& entry = entries[index];
+        const int size = entry.width == 0 ? 256 : entry.width;
+        sizes.insert(size);
+        EXPECT_EQ(entry.width, entry.height) << size << " pixels";
+        EXPECT_EQ(32, entry.bitsPerPixel) << size << " pixels";
         DWORD bytes = 0;
-        const BYTE* image = resource(MAKEINTRESOURCEW(id), kIconType, bytes);
-        ASSERT_NE(nullptr, image) << size << " pixels: no image " << id;
+        const BYTE* image = resource(library.get(), MAKEINTRESOURCEW(entry.id), kIconType, bytes);
+        ASSERT_NE(nullptr, image) << size << " pixels: no image " << entry.id;
         const bool png = bytes > 8 && std::memcmp(image, "\x89PNG\r\n\x1a\n", 8) == 0;
-        if (size == 256) {
-            EXPECT_TRUE(png) << "the 256-pixel image is kept as PNG, as Windows reads it";
-        } else {
-            ASSERT_FALSE(png) << size << " pixels";
+        // The largest is kept as PNG, as Windows reads it; the others as bitmaps whose alpha is used:
+        // bottom-up blue-green-red-alpha rows, a corner outside the rounded tile clear, the middle opaque.
+        EXPECT_EQ(size == 256, png) << size << " pixels";
+        if (!png) {
             const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(image);
-            EXPECT_EQ(size, info->biWidth);
             EXPECT_EQ(32, info->biBitCount) << size << " pixels";
-            // Bottom-up blue-green-red-alpha rows: a corner outside the rounded tile is clear, the middle
-            // opaque.
             const BYTE* pixels = image + info->biSize;
             EXPECT_EQ(0, pixels[3]) << size << " pixels: the corner's alpha";
             EXPECT_EQ(255, pixels[((size / 2) * size + size / 2) * 4 + 3])
@@ -128,6 +106,7 @@ TEST_F(IconTest, EachSizeDecodesToAnIconOfThatSizeWithItsOwnTransparency) {
         EXPECT_EQ(size, drawn.bmWidth);
         EXPECT_EQ(size, drawn.bmHeight);
     }
+    EXPECT_EQ((std::set<int>{16, 32, 48, 256}), sizes);
 }
 
 }  // namespace
