@@ -8,3 +8,6 @@ set(CLSID_SimpleATLAddIn    "B01A8D88-957D-4407-B109-9E57558CA89F")
 # The type library's version: its registration, the description and the code that loads it agree on it.
 set(TandrelLib_VERSION_MAJOR 1)
 set(TandrelLib_VERSION_MINOR 0)
+
+# The add-in's icon group, which the uninstall entry names as the library's resource -300.
+set(QUILLERY_ICON_ID 300)

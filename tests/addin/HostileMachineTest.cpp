@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
+#include "markup/RibbonMarkup.h"
 #include "tests/addin/ConnectFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
-#include "tools/hostsim/RibbonMarkup.h"
 #include "win/UniqueHandle.h"
 #include "win/UniqueHkey.h"
 
@@ -245,7 +245,7 @@ protected:
     // Every callback the Word group binds, with the arguments the ribbon passes; choices and toggles on
     // every control that has them; then Print. The launcher is left alone: it opens a modal box.
     void walkWordGroup() {
-        for (const hostsim::MarkupControl& control : hostsim::controlsOf(widenedFixture("word.xml"))) {
+        for (const markup::MarkupControl& control : markup::controlsOf(widenedFixture("word.xml"))) {
             const wchar_t* id = control.id.c_str();
             if (control.id.empty()) continue;
             label(id);

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The installer package end to end, in the run's Wine prefix: its tables as msiinfo reads them back; a silent
-# installation after which the add-in loads with no installer stand-in; a second run of the same package that
-# repairs; a newer package that replaces it; and a silent removal that leaves the registry and Program Files as
-# they were. The printer driver is the one stand-in (a registry-only printer of the maker's, the default).
+# installation after which the add-in loads with no installer stand-in, shows its texts with the copyright years
+# filled in and keeps the installing user's choices; a second run of the same package that repairs; a newer
+# package that replaces it, and the older one refused over it; and a silent removal that leaves the registry and
+# Program Files as they were, each user's choices aside. The printer driver is the one stand-in (a registry-only
+# printer of the maker's, the default).
 #   package_test.sh <package> <newer package> <folder of quillery-doctor.exe and quillery-hostsim.exe>
+#                   <copyright years of the installed string file>
 set -uo pipefail
-package=$1 newer=$2 tools=$3
+package=$1 newer=$2 tools=$3 copyright_years=$4
 failures=0
 # Built-in programs (reg, regedit, msiexec, regsvr32) are started as 64-bit ones: once Debian's 32-bit Wine is
 # installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view.
@@ -38,10 +41,29 @@ for host in Word Excel PowerPoint; do
         fail "$host does not load the add-in at start-up"
 done
 [ "$(grep -cE 'InprocServer32\\?		\[#QuilleryDll\]' <<<"$registry")" = 2 ] || fail "not both classes name the library"
+# Windows Installer notices a file missing, and a repair brings it back, only when the file is the key path of its
+# component: every program is.
+components=$(msiinfo export "$package" Component | tr -d '\r')
+while IFS=$'\t' read -r file component name _; do
+    case "${name##*|}" in *.exe | *.dll) ;; *) continue ;; esac
+    awk -F'\t' -v component="$component" -v file="$file" '$1 == component && $6 == file { found = 1 }
+        END { exit !found }' <<<"$components" || fail "${name##*|} is not the key path of its component"
+done < <(tail -n +4 <<<"$files")
 
 # -- The machine before ----------------------------------------------------------------------------------------
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The installing user's key for the ribbon choices is the package's to make, so a key from before is moved aside
+# for the run (and put back at the end); removal leaves the key the package made, as it leaves every user's.
+user_key='HKCU\Software\Corvane\Toolbar_Office'
+if wine64 reg query "$user_key" >/dev/null 2>&1; then
+    wine64 reg export "$user_key" "$(winepath -w "$work/user-key.reg")" /y >/dev/null 2>&1
+    wine64 reg delete "$user_key" /f >/dev/null 2>&1
+fi
+restore_user_key() {
+    wine64 reg delete "$user_key" /f >/dev/null 2>&1
+    [ -f "$work/user-key.reg" ] && wine64 regedit /S "$(winepath -w "$work/user-key.reg")"
+}
 keys=('HKLM\Software\Classes' 'HKLM\Software\Microsoft\Office' 'HKLM\Software\Corvane'
       'HKLM\Software\Microsoft\Active Setup' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
       'HKCU\Software\Corvane')
@@ -97,7 +119,7 @@ restore_printer() {
         wine64 reg delete 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f >/dev/null 2>&1
     fi
 }
-trap 'restore_printer; rm -rf "$work"' EXIT
+trap 'restore_printer; restore_user_key; rm -rf "$work"' EXIT
 snapshot >"$work/before"
 
 installed='C:\Program Files\Corvane Quillery'
@@ -117,11 +139,25 @@ if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install
 fi
 rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
-word=$(wine "$tools/quillery-hostsim.exe" word 2>&1 | tr -d '\r')
+# The user who installed chooses two-sided printing in Word at once, without logging on again: the choice is kept.
+word=$(wine "$tools/quillery-hostsim.exe" word --toggle CheckBoxDuplexWordID 2>&1 | tr -d '\r')
 grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
+wine64 reg query "$user_key" /v CheckBoxDuplexWordID 2>/dev/null | grep -qE 'REG_DWORD +0x0*[1-9a-f]' ||
+    fail "the installing user's choice was not kept: $(wine64 reg query "$user_key" 2>&1)"
 touch "$work/close-about"
 about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
 grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
+# The copyright line runs to the package's build year; nothing the add-in shows keeps a placeholder.
+grep -q "About box text: \"Copyright © $copyright_years Corvane International, Inc.\"" <<<"$about" ||
+    fail "the About box does not show the copyright years $copyright_years: $about"
+grep -qF "\"Copyright © $copyright_years %OEM_FULL%\"" "$(winepath -u "$installed\\strings.xml")" ||
+    fail "the installed string file lacks the copyright years $copyright_years"
+grep -E '%[A-Z_]+%' <<<"$word$about" && fail "a placeholder shows in the group or the About box"
+# The list of installed programs shows the product's icon.
+product_icon=$(wine64 reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+               awk -F'    ' '$2 == "ProductIcon" { print $4 }')
+cmp -s "$(winepath -u "${product_icon:-none}")" "$(dirname "$0")/../../resources/icon/quillery.ico" ||
+    fail "the installed programs' icon is \"$product_icon\", not the product's"
 grep -q "Version.*1.41.0.0" < <(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
     fail "the installation key has no Version"
 
@@ -159,11 +195,12 @@ for key in $(grep -o 'Interface\\{[0-9A-F-]*}' <<<"$registration_keys" | sort -u
 done
 
 # -- The same package again repairs --------------------------------------------------------------------------------
-rm -f "$(winepath -u "$installed\\word.xml")"
+rm -f "$(winepath -u "$installed\\word.xml")" "$(winepath -u "$installed\\quillery-doctor.exe")"
 wine64 reg delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f >/dev/null 2>&1
 doctor >/dev/null 2>&1 && fail "the doctor missed a broken installation"
 check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
+check "the second installation repaired the doctor" test -f "$(winepath -u "$installed\\quillery-doctor.exe")"
 check "the second installation repaired the add-in key" ribbon_shows
 
 # -- A newer package replaces it ---------------------------------------------------------------------------------
@@ -174,8 +211,19 @@ wine64 reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersio
     fail "the newer version is not registered"
 check "the upgraded installation works" ribbon_shows
 
+# -- The older package refuses to go over the newer ---------------------------------------------------------------
+wine64 msiexec /i "$(winepath -w "$package")" /qn >/dev/null 2>&1 && fail "the older package installed over the newer"
+wine64 reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version is registered"
+wine64 reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
+    fail "the newer version is no longer registered"
+check "the newer installation still works" ribbon_shows
+
 # -- Silent removal leaves the machine as it was -------------------------------------------------------------------
 check "silent removal" wine64 msiexec /x "$(winepath -w "$newer")" /qn
+# Each user's choices stay, the installing user's too; with that key taken away the machine is as it was.
+wine64 reg query "$user_key" /v CheckBoxDuplexWordID >/dev/null 2>&1 || fail "the removal took the user's choices"
+wine64 reg delete "$user_key" /f >/dev/null 2>&1
+grep -qx 'absent: HKCU\\Software\\Corvane' "$work/before" && wine64 reg delete 'HKCU\Software\Corvane' /f >/dev/null 2>&1
 snapshot >"$work/after"
 diff -u "$work/before" "$work/after" || fail "the removal left the registry or Program Files changed"
 

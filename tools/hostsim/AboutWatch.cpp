@@ -70,6 +70,21 @@ void CALLBACK AboutWatch::tick(HWND, UINT, UINT_PTR, DWORD) {
         std::swprintf(line, 400, L"About box open: \"%ls\" at %ld,%ld size %ldx%ld", title, place.left,
                       place.top, place.right - place.left, place.bottom - place.top);
         say(line);
+        // Its texts as the user reads them, in the order of the box's controls.
+        ::EnumChildWindows(
+            box,
+            [](HWND control, LPARAM) -> BOOL {
+                wchar_t kind[16] = {};
+                wchar_t text[400] = {};
+                ::GetClassNameW(control, kind, 16);
+                if (_wcsicmp(kind, L"Static") == 0 && ::GetWindowTextW(control, text, 400) > 0) {
+                    wchar_t shown[420];
+                    std::swprintf(shown, 420, L"About box text: \"%ls\"", text);
+                    say(shown);
+                }
+                return TRUE;
+            },
+            0);
     }
     ++watch->ticks_;
     const bool signalled = !watch->closeSignal_.empty() &&

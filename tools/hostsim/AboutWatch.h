@@ -7,8 +7,9 @@
 namespace hostsim {
 
 // While it lives, an active window of the host's stands behind whatever the add-in opens, and a thread timer
-// watches for the About box (a dialog of this thread): once it is shown, the watch says where, and presses OK
-// when the signal file exists, or after a second when there is no signal file, or after a minute at most.
+// watches for the About box (a dialog of this thread): once it is shown, the watch says where and what it
+// reads, and presses OK when the signal file exists, or after a second when there is no signal file, or after
+// a minute at most.
 class AboutWatch {
 public:
     explicit AboutWatch(std::wstring closeSignal);

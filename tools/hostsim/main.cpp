@@ -28,6 +28,7 @@
 #include "tools/hostsim/AboutWatch.h"
 #include "tools/hostsim/GroupWindow.h"
 #include "tools/hostsim/HostSession.h"
+#include "win/CommandLine.h"
 
 namespace {
 
@@ -251,19 +252,30 @@ int run(const Command& command) {
     return findings.empty() ? 0 : 1;
 }
 
+constexpr char kSynopsis[] =
+    "usage: quillery-hostsim [--trace] [--window [<close signal>]] [--about <close signal>]\n"
+    "           word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...\n";
+constexpr char kDescription[] =
+    "Starts Word, Excel or PowerPoint as Office does as far as add-ins go, shows the add-ins' ribbon\n"
+    "groups and every call the host made, acts as the user (in order), and at exit checks that every\n"
+    "object handed to the add-ins is back. The add-in must be registered first.\n"
+    "  --trace   every callback of the group's display too\n"
+    "  --window  the group in a window of real controls, until it is closed or the signal file exists\n"
+    "  --about   presses the group's dialog launcher, and OK once the signal file exists\n"
+    "Exit code 0 when the host ran and found nothing, 1 when it found something, 2 for a wrong\n"
+    "command line.\n";
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const win::CommandLine commandLine(
+        "quillery-hostsim", kSynopsis, kDescription,
+        {{"--trace", 0}, {"--window", 0}, {"--about", 1}, {"--choose", 1}, {"--toggle", 1}, {"--press", 1}});
+    if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     Command command;
-    if (!parse(argc, argv, command)) {
-        printLine(
-            L"usage: quillery-hostsim [--trace] [--window [<close signal>]] [--about <close "
-            L"signal>]");
-        printLine(
-            L"                        word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press "
-            L"<id>] ...");
-        return 2;
-    }
+    if (!parse(argc, argv, command))
+        return commandLine.refuse(
+            "it needs one host (word, excel or powerpoint), and each action with its value");
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int result = run(command);
     ::CoUninitialize();

@@ -3,7 +3,6 @@
 // sessions one after another in this one process (10,000 unless told), printing a checkpoint every thousand:
 // time, handles, GDI objects, private bytes, and whether the add-in could be unloaded. Everything it
 // installed goes again at the end.
-//   quillery-soak [<sessions> [<check every>]]
 #include <windows.h>
 #include <objbase.h>
 
@@ -19,6 +18,7 @@
 #include "tools/hostsim/AddInDiscovery.h"
 #include "tools/hostsim/AddInRegistration.h"
 #include "tools/soak/Soak.h"
+#include "win/CommandLine.h"
 
 namespace {
 
@@ -34,13 +34,18 @@ void show(const soak::Checkpoint& checkpoint) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const win::CommandLine commandLine(
+        "quillery-soak", "usage: quillery-soak [<sessions> [<check every>]]\n",
+        "Installs the product's fixtures, registers the add-in and runs complete host sessions one after\n"
+        "another in this one process (10,000 unless told), with a checkpoint of time, handles, GDI objects,\n"
+        "private memory and DllCanUnloadNow every thousand (or as told). Everything goes again at the end.\n",
+        {});
+    if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     soak::Options options;
     if (argc > 1) options.sessions = std::strtol(argv[1], nullptr, 10);
     if (argc > 2) options.checkEvery = std::strtol(argv[2], nullptr, 10);
-    if (options.sessions <= 0 || options.checkEvery <= 0) {
-        std::fprintf(stderr, "usage: quillery-soak [<sessions> [<check every>]]\n");
-        return 2;
-    }
+    if (argc > 3 || options.sessions <= 0 || options.checkEvery <= 0)
+        return commandLine.refuse("it takes at most two counts, each above 0");
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int status = 0;
     {

@@ -1,4 +1,4 @@
-#include "tools/doctor/ReportText.h"
+#include "doctor/ReportText.h"
 
 #include <windows.h>
 

@@ -7,7 +7,7 @@
 
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
-#include "tools/doctor/Chain.h"
+#include "doctor/Chain.h"
 #include "win/ComPtr.h"
 #include "win/EntryPoint.h"
 #include "win/UniqueHkey.h"

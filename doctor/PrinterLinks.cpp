@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "addin/ControlCatalogue.h"
+#include "doctor/Chain.h"
 #include "settings/PrinterQuery.h"
 #include "text/AnsiCodePage.h"
-#include "tools/doctor/Chain.h"
 
 namespace doctor {
 namespace {

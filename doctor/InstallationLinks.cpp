@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "QuilleryVersion.h"
+#include "doctor/Chain.h"
+#include "markup/RibbonMarkup.h"
 #include "text/AnsiCodePage.h"
 #include "text/StringTable.h"
 #include "text/Utf8Decoder.h"
 #include "text/Utf8TextFile.h"
-#include "tools/doctor/Chain.h"
-#include "tools/hostsim/RibbonMarkup.h"
 #include "win/AnsiText.h"
 #include "win/UniqueHandle.h"
 
@@ -86,7 +86,7 @@ std::string narrowed(const std::wstring& text) {
 
 // Reads the markup as the host does; what the host would refuse is the problem, else the declared controls.
 std::string markupProblem(const std::string& markup, std::vector<DeclaredControl>& declared) {
-    const hostsim::MarkupDocument document = hostsim::readMarkup(widened(markup));
+    const markup::MarkupDocument document = markup::readMarkup(widened(markup));
     if (!document.parsed) return "could not be read as XML";
     if (!document.wellFormed) {
         // Windows' parser says where; Wine's gives no position.
@@ -98,7 +98,7 @@ std::string markupProblem(const std::string& markup, std::vector<DeclaredControl
     }
     if (!document.duplicateIds.empty())
         return "gives the id " + narrowed(document.duplicateIds.front()) + " twice";
-    for (const hostsim::MarkupControl& control : document.controls) {
+    for (const markup::MarkupControl& control : document.controls) {
         DeclaredControl entry;
         entry.id = narrowed(control.id);
         entry.boundLabel = !control.attribute(L"getLabel").empty();

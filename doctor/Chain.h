@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "doctor/Finding.h"
 #include "settings/DriverCapabilities.h"
 #include "settings/RegistryAccess.h"
 #include "settings/ToolbarSettings.h"
-#include "tools/doctor/Finding.h"
 
 namespace doctor {
 

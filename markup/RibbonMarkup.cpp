@@ -1,4 +1,4 @@
-#include "tools/hostsim/RibbonMarkup.h"
+#include "markup/RibbonMarkup.h"
 
 #include <windows.h>
 #include <msxml2.h>
@@ -9,7 +9,7 @@
 #include "win/ComPtr.h"
 #include "win/UniqueBstr.h"
 
-namespace hostsim {
+namespace markup {
 namespace {
 
 // The elements of a custom-UI document that are controls the ribbon draws and asks about.
@@ -125,4 +125,4 @@ std::vector<MarkupControl> controlsOf(const std::wstring& markup) {
     return readMarkup(markup).controls;
 }
 
-}  // namespace hostsim
+}  // namespace markup

@@ -1,6 +1,6 @@
-#include "tools/doctor/Checkup.h"
+#include "doctor/Checkup.h"
 
-#include "tools/doctor/Chain.h"
+#include "doctor/Chain.h"
 
 namespace doctor {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tools/doctor/Finding.h"
+#include "doctor/Finding.h"
 
 namespace doctor {
 

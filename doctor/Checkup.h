@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/doctor/Finding.h"
+#include "doctor/Finding.h"
 
 namespace doctor {
 
