@@ -31,6 +31,9 @@ struct Finding {
         CallbackFailed,   // a callback answered a failure
         SlowLoad,         // connect, markup and first display took longer than the resiliency limit
         ReferencesHeld,   // an object the host handed in is not back at its count after the release
+        Refused,          // a rule of Office's keeps it from loading: policy, Trust Center, Disabled Items
+        Disabled,         // Office disabled it at this start: the user's LoadBehavior 2, a Disabled Item
+        UnreadableItem,   // a Disabled Items value that cannot be read: reported, then passed over
     };
     Kind kind;
     std::wstring text;

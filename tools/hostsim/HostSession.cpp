@@ -1,5 +1,9 @@
 #include "tools/hostsim/HostSession.h"
 
+#include <optional>
+
+#include "tools/hostsim/OfficeRules.h"
+
 namespace hostsim {
 
 HostSession::HostSession(const HostProfile& host, Options options)
@@ -12,11 +16,21 @@ HostSession::~HostSession() {
 void HostSession::start() {
     if (started_) return;
     started_ = true;
+    const OfficeRules rules(host_, options_.signatureCheck);
+    startFindings_ = rules.findings();
     for (AddInKey& key : discoverAddIns(host_)) {
-        ListedAddIn listed{std::move(key), nullptr};
-        if (listed.key.loadsAtStartup()) {
+        ListedAddIn listed{std::move(key), nullptr, {}};
+        const LoadDecision decision = rules.decide(listed.key);
+        if (decision.refusal) listed.findings.push_back(*decision.refusal);
+        if (decision.load) {
             listed.session = std::make_unique<AddInSession>(host_, office_.application(), options_.addIn);
-            listed.session->load(listed.key.progId);
+            std::optional<Finding> disabled;
+            if (!listed.session->load(listed.key.progId))
+                disabled = rules.disableFailed(listed.key, decision);
+            else if (options_.disableSlowAddIns &&
+                     listed.session->loadMilliseconds() > options_.addIn.slowLoadMilliseconds)
+                disabled = rules.disableSlow(listed.key, decision);
+            if (disabled) listed.findings.push_back(*disabled);
         }
         addIns_.push_back(std::move(listed));
     }
@@ -52,11 +66,19 @@ AddInSession* HostSession::loaded(const std::wstring& progId) const {
     return nullptr;
 }
 
+const Finding* HostSession::ListedAddIn::refusal() const {
+    for (const Finding& finding : findings) {
+        if (finding.kind == Finding::Kind::Refused) return &finding;
+    }
+    return nullptr;
+}
+
 std::vector<Finding> HostSession::findings() const {
-    std::vector<Finding> all;
+    std::vector<Finding> all = startFindings_;
     for (const ListedAddIn& listed : addIns_) {
         if (listed.session)
             all.insert(all.end(), listed.session->findings().begin(), listed.session->findings().end());
+        all.insert(all.end(), listed.findings.begin(), listed.findings.end());
     }
     all.insert(all.end(), hostFindings_.begin(), hostFindings_.end());
     return all;

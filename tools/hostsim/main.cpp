@@ -5,15 +5,18 @@
 // asked to do before and after. At exit it shuts the add-ins down and checks that every object it handed them
 // is back.
 //
-//   quillery-hostsim [--trace] [--window [<close signal>]] [--about <close signal>]
+//   quillery-hostsim [--trace] [--disable-slow] [--window [<close signal>]] [--about <close signal>]
 //                    word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...
 //
-// The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). --trace shows every
-// callback of the group's display too. --window draws the group with real controls wired to the add-in's
-// callbacks and runs until the window is closed (or the signal file exists). --about presses the group's
-// dialog launcher over an active host window; the simulator says where the box opened and presses its OK
-// button once the signal file exists (the demo takes its screenshot in between). The exit code is 0 when the
-// host ran and the reference check held, 1 when it found something, 2 on a usage error.
+// The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). The host follows
+// Office's rules for loading (policies, the Trust Center, Disabled Items) and, as Office does, sets a failing
+// add-in's LoadBehavior to 2 for the user; --disable-slow also puts an add-in that started slowly on the
+// Disabled Items list. --trace shows every callback of the group's display too. --window draws the group with
+// real controls wired to the add-in's callbacks and runs until the window is closed (or the signal file
+// exists). --about presses the group's dialog launcher over an active host window; the simulator says where
+// the box opened and presses its OK button once the signal file exists (the demo takes its screenshot in
+// between). The exit code is 0 when the host ran and the reference check held, 1 when it found something, 2
+// on a usage error.
 #include <windows.h>
 #include <objbase.h>
 
@@ -121,6 +124,7 @@ void perform(HostSession& session, const UserAction& action) {
 struct Command {
     const hostsim::HostProfile* host = nullptr;
     bool trace = false;
+    bool disableSlow = false;
     bool window = false;
     std::wstring windowSignal;
     std::wstring aboutSignal;
@@ -133,6 +137,8 @@ bool parse(int argc, wchar_t** argv, Command& command) {
         const bool hasValue = index + 1 < argc;
         if (argument == L"--trace") {
             command.trace = true;
+        } else if (argument == L"--disable-slow") {
+            command.disableSlow = true;
         } else if (argument == L"--window") {
             command.window = true;
             if (hasValue && argv[index + 1][0] != L'-' && !hostsim::hostNamed(argv[index + 1]))
@@ -163,6 +169,7 @@ bool parse(int argc, wchar_t** argv, Command& command) {
 
 int run(const Command& command) {
     HostSession::Options options;
+    options.disableSlowAddIns = command.disableSlow;
     HostSession session(*command.host, options);
     // The About box opens over the host's active window; the group's own window is that in window mode.
     std::unique_ptr<hostsim::AboutWatch> about;
@@ -176,6 +183,7 @@ int run(const Command& command) {
         std::wstring line = L"  " + listed.key.keyPath(*command.host);
         if (!listed.key.friendlyName.empty()) line += L"  \"" + listed.key.friendlyName + L"\"";
         line += L"  " + listed.key.loadBehaviorText();
+        if (listed.refusal()) line += L"  -> not loaded: refused by Office's rules (see below)";
         if (listed.session) {
             wchar_t took[64];
             std::swprintf(took, 64, L" in %.1f ms", listed.session->loadMilliseconds());
@@ -253,13 +261,14 @@ int run(const Command& command) {
 }
 
 constexpr char kSynopsis[] =
-    "usage: quillery-hostsim [--trace] [--window [<close signal>]] [--about <close signal>]\n"
+    "usage: quillery-hostsim [--trace] [--disable-slow] [--window [<close signal>]] [--about <close signal>]\n"
     "           word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...\n";
 constexpr char kDescription[] =
     "Starts Word, Excel or PowerPoint as Office does as far as add-ins go, shows the add-ins' ribbon\n"
     "groups and every call the host made, acts as the user (in order), and at exit checks that every\n"
     "object handed to the add-ins is back. The add-in must be registered first.\n"
     "  --trace   every callback of the group's display too\n"
+    "  --disable-slow  an add-in that starts slowly goes on Office's Disabled Items list, as Office does\n"
     "  --window  the group in a window of real controls, until it is closed or the signal file exists\n"
     "  --about   presses the group's dialog launcher, and OK once the signal file exists\n"
     "Exit code 0 when the host ran and found nothing, 1 when it found something, 2 for a wrong\n"
@@ -270,7 +279,7 @@ constexpr char kDescription[] =
 int wmain(int argc, wchar_t** argv) {
     const win::CommandLine commandLine(
         "quillery-hostsim", kSynopsis, kDescription,
-        {{"--trace", 0}, {"--window", 0}, {"--about", 1}, {"--choose", 1}, {"--toggle", 1}, {"--press", 1}});
+        {{"--trace", 0}, {"--disable-slow", 0}, {"--window", 0}, {"--about", 1}, {"--choose", 1}, {"--toggle", 1}, {"--press", 1}});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     Command command;
     if (!parse(argc, argv, command))
