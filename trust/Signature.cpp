@@ -28,20 +28,44 @@ std::vector<BYTE> messageParameter(HCRYPTMSG message, DWORD parameter) {
     return bytes;
 }
 
-std::wstring signerName(HCERTSTORE store, HCRYPTMSG message) {
+// The signing certificate, named by issuer and serial number; it travels in the signature's own store.
+win::UniqueCertContext signerCertificate(HCERTSTORE store, HCRYPTMSG message) {
     const std::vector<BYTE> signerInfo = messageParameter(message, CMSG_SIGNER_CERT_INFO_PARAM);
-    if (signerInfo.size() < sizeof(CERT_INFO)) return {};
-    // The signer is named by issuer and serial number; its certificate travels in the signature's own store.
-    const win::UniqueCertContext certificate(::CertFindCertificateInStore(
-        store, kEncoding, 0, CERT_FIND_SUBJECT_CERT, signerInfo.data(), nullptr));
-    if (!certificate) return {};
+    if (signerInfo.size() < sizeof(CERT_INFO)) return win::UniqueCertContext();
+    return win::UniqueCertContext(::CertFindCertificateInStore(store, kEncoding, 0, CERT_FIND_SUBJECT_CERT,
+                                                               signerInfo.data(), nullptr));
+}
+
+std::wstring nameOf(PCCERT_CONTEXT certificate) {
     const DWORD length =
-        ::CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+        ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (length <= 1) return {};
     std::wstring name(length, L'\0');
-    ::CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
+    ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), length);
     name.resize(length - 1);
     return name;
+}
+
+// Trusted publishers may be set for the user, for the machine or through group policy.
+const DWORD kTrustedPublisherLocations[] = {
+    CERT_SYSTEM_STORE_CURRENT_USER,
+    CERT_SYSTEM_STORE_LOCAL_MACHINE,
+    CERT_SYSTEM_STORE_CURRENT_USER_GROUP_POLICY,
+    CERT_SYSTEM_STORE_LOCAL_MACHINE_GROUP_POLICY,
+    CERT_SYSTEM_STORE_LOCAL_MACHINE_ENTERPRISE,
+};
+
+bool isTrustedPublisher(PCCERT_CONTEXT signer) {
+    for (DWORD location : kTrustedPublisherLocations) {
+        win::UniqueCertStore store(::CertOpenStore(
+            CERT_STORE_PROV_SYSTEM_W, 0, 0,
+            location | CERT_STORE_OPEN_EXISTING_FLAG | CERT_STORE_READONLY_FLAG, L"TrustedPublisher"));
+        if (!store) continue;
+        const win::UniqueCertContext found(
+            ::CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_EXISTING, signer, nullptr));
+        if (found) return true;
+    }
+    return false;
 }
 
 std::string timeStamp(HCRYPTMSG message) {
@@ -132,7 +156,10 @@ Signature verifySignature(const std::wstring& path) noexcept {
                                &encoding, &contentType, &formatType, store.receive(), message.receive(),
                                nullptr)) {
             result.present = true;
-            result.signer = signerName(store.get(), message.get());
+            if (const win::UniqueCertContext signer = signerCertificate(store.get(), message.get())) {
+                result.signer = nameOf(signer.get());
+                result.trustedPublisher = isTrustedPublisher(signer.get());
+            }
             result.timeStamp = timeStamp(message.get());
         }
         result.trustResult = windowsVerdict(path);

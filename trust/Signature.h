@@ -11,6 +11,9 @@ struct Signature {
     std::string
         timeStamp;  // when a time-stamping authority countersigned, "YYYY-MM-DD hh:mm:ss UTC"; or empty
     bool verifies = false;  // the file is unchanged since signing and its signer chains to a trusted root
+    // The signer's certificate is in a "TrustedPublisher" store of the user or the machine (where Office and
+    // administrators keep the publishers whose add-ins may load).
+    bool trustedPublisher = false;
     // WinVerifyTrust's answer: 0 when it verifies; else TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST (changed
     // after signing), CERT_E_UNTRUSTEDROOT, CERT_E_CHAINING, CERT_E_EXPIRED and the like.
     long trustResult = 0;

@@ -128,16 +128,16 @@ screenshot_when_open() {
 }
 
 # The prefix's registry as text (HKLM\Software with its 32-bit view, HKCU\Software), one key a paragraph,
-# without what Wine and Windows Installer write of their own accord (their bookkeeping, font lists, Wine's own
-# settings): a test run must leave the rest exactly as it found it.
+# without what Wine and Windows Installer write of their own accord (their bookkeeping, font lists, the
+# certificate stores Wine fills from the system's on first use, Wine's own settings): a test run must leave the rest exactly as it found it.
 registry_snapshot() {
     local file key
     file=$(mktemp)
     for key in 'HKLM\Software' 'HKCU\Software'; do
         wine64 reg export "$key" "$file" /y >/dev/null 2>&1 || continue
         iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk 'BEGIN { RS = ""; ORS = "\n\n" }
-            !/^\[HKEY_LOCAL_MACHINE\\Software\\(Classes\\Installer|Microsoft\\Windows\\CurrentVersion\\Installer|Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Fonts|Microsoft\\Windows\\CurrentVersion\\Fonts)[]\\]/ &&
-            !/^\[HKEY_CURRENT_USER\\Software\\Wine[]\\]/'
+            !/^\[HKEY_LOCAL_MACHINE\\Software\\(Classes\\Installer|Microsoft\\Windows\\CurrentVersion\\Installer|Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Fonts|Microsoft\\Windows\\CurrentVersion\\Fonts|(Wow6432Node\\)?Microsoft\\SystemCertificates)[]\\]/ &&
+            !/^\[HKEY_CURRENT_USER\\Software\\(Wine|Microsoft\\SystemCertificates)[]\\]/'
     done
     rm -f "$file"
 }

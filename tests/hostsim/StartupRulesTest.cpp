@@ -580,10 +580,12 @@ std::vector<RuleRow> ruleRows() {
             .with(
                 {dword(kUser, kPolicySecurity, "DisableAllAddins", 1), text(kUser, kManagedList, kOurs, "1")})
             .refused("\"Disable all application add-ins\""),
-        RuleRow("signature required: the build's unsigned DLL, verified by the platform")
+        // The build signs the DLL with its throwaway certificate, which no Trusted Publishers store holds.
+        RuleRow("signature required: the build's DLL, verified by the platform")
             .with({dword(kUser, kPolicySecurity, "RequireAddinSig", 1)})
             .refused("Message bar: SECURITY WARNING The add-in \"test TandrelQuillery.Connect\" "
-                     "(TandrelQuillery.Connect) has been disabled: it is not signed by a trusted publisher"),
+                     "(TandrelQuillery.Connect) has been disabled: it is signed by \"Corvane Quillery Test "
+                     "Signing\", who is not a trusted publisher"),
         RuleRow("signature required, no message bar for unsigned add-ins")
             .with({dword(kUser, kPolicySecurity, "RequireAddinSig", 1),
                    dword(kUser, kPolicySecurity, "NoTBPromptUnsignedAddin", 1)})

@@ -22,9 +22,8 @@ struct Signature {
 // swapped for another without touching the rules that ask it.
 using SignatureCheck = std::function<Signature(const std::wstring& dllPath)>;
 
-// The platform's answer: WinVerifyTrust with the generic Authenticode action (no user interface, no
-// revocation check), then the signer's certificate looked up in the "TrustedPublisher" system stores of the
-// user and of the machine.
+// The platform's answer (trust::verifySignature): the file verified as for running it, and its signer
+// looked up among the trusted publishers.
 Signature checkSignature(const std::wstring& dllPath);
 
 }  // namespace hostsim
