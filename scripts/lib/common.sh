@@ -129,7 +129,8 @@ screenshot_when_open() {
 
 # The prefix's registry as text (HKLM\Software with its 32-bit view, HKCU\Software), one key a paragraph,
 # without what Wine and Windows Installer write of their own accord (their bookkeeping, font lists, the
-# certificate stores Wine fills from the system's on first use, Wine's own settings): a test run must leave the rest exactly as it found it.
+# certificate stores Wine fills from the system's on first use, the trust provider's state, Wine's own
+# settings): a test run must leave the rest exactly as it found it.
 registry_snapshot() {
     local file key
     file=$(mktemp)
@@ -137,7 +138,7 @@ registry_snapshot() {
         wine64 reg export "$key" "$file" /y >/dev/null 2>&1 || continue
         iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk 'BEGIN { RS = ""; ORS = "\n\n" }
             !/^\[HKEY_LOCAL_MACHINE\\Software\\(Classes\\Installer|Microsoft\\Windows\\CurrentVersion\\Installer|Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Fonts|Microsoft\\Windows\\CurrentVersion\\Fonts|(Wow6432Node\\)?Microsoft\\SystemCertificates)[]\\]/ &&
-            !/^\[HKEY_CURRENT_USER\\Software\\(Wine|Microsoft\\SystemCertificates)[]\\]/'
+            !/^\[HKEY_CURRENT_USER\\Software\\(Wine|Microsoft\\SystemCertificates|Microsoft\\Windows\\CurrentVersion\\Wintrust)[]\\]/'
     done
     rm -f "$file"
 }
