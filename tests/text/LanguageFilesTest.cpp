@@ -18,7 +18,7 @@
 #include "text/StringKeys.h"
 #include "text/StringTable.h"
 #include "tools/fixtures/FixtureData.h"
-#include "tools/hostsim/RibbonMarkup.h"
+#include "markup/RibbonMarkup.h"
 
 namespace {
 
@@ -85,9 +85,9 @@ AskedKeys askedByTheMarkup() {
     };
     for (const char* key : string_keys::kFixed) add(asked.texts, key);
     for (const char* file : kMarkupFiles) {
-        const hostsim::MarkupDocument document = hostsim::readMarkup(fixtures::widenedFixtureData(file));
+        const markup::MarkupDocument document = markup::readMarkup(fixtures::widenedFixtureData(file));
         EXPECT_TRUE(document.wellFormed) << file << ": " << utf8(document.error);
-        for (const hostsim::MarkupControl& control : document.controls) {
+        for (const markup::MarkupControl& control : document.controls) {
             const std::string id = utf8(control.id);
             if (!control.attribute(L"getLabel").empty()) add(asked.texts, string_keys::kLabelPrefix + id);
             if (!control.attribute(L"getSupertip").empty())
@@ -161,7 +161,7 @@ TEST_F(LanguageFiles, EachFileIsWellFormedAndEveryTextComesThroughItsCodePageWho
         SCOPED_TRACE(language.tag);
         const std::string name = stringFileName(language);
         // The string table decodes no character references: a text holding one would show it raw.
-        const hostsim::MarkupDocument document = hostsim::readMarkup(fixtures::widenedFixtureData(name));
+        const markup::MarkupDocument document = markup::readMarkup(fixtures::widenedFixtureData(name));
         EXPECT_TRUE(document.wellFormed) << utf8(document.error) << " at line " << document.errorLine;
         EXPECT_EQ(fixtures::fixtureData(name).find('&'), std::string::npos) << "a character reference";
 

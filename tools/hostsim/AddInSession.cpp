@@ -158,7 +158,7 @@ bool AddInSession::load(const std::wstring& progId) {
 }
 
 void AddInSession::readGroup() {
-    const MarkupDocument document = readMarkup(markup_);
+    const markup::MarkupDocument document = markup::readMarkup(markup_);
     const std::wstring where = L"Error found in CustomUI XML of " + quoted(progId_) + L": ";
     if (!document.parsed) {
         find(Finding::Kind::Malformed, where + L"the XML parser could not read it");
@@ -184,7 +184,7 @@ void AddInSession::readGroup() {
                }));
     }
     controls_.reserve(document.controls.size());
-    for (const MarkupControl& markup : document.controls) {
+    for (const markup::MarkupControl& markup : document.controls) {
         ShownControl shown;
         shown.markup = markup;
         shown.object = win::ComPtr<RibbonControl>::adopt(new RibbonControl(markup.id));
@@ -194,10 +194,10 @@ void AddInSession::readGroup() {
     phases_.display = display.total();
 }
 
-void AddInSession::checkCallbacks(const MarkupDocument& document) {
+void AddInSession::checkCallbacks(const markup::MarkupDocument& document) {
     std::vector<std::pair<std::wstring, std::wstring>> bound;  // callback, where it is bound
     if (!document.onLoad.empty()) bound.emplace_back(document.onLoad, L"onLoad");
-    for (const MarkupControl& control : document.controls) {
+    for (const markup::MarkupControl& control : document.controls) {
         for (const auto& attribute : control.attributes) {
             if (isCallbackAttribute(attribute.first) && !attribute.second.empty())
                 bound.emplace_back(attribute.second, attribute.first + L" of " + control.id);
@@ -265,7 +265,7 @@ void AddInSession::show(ShownControl& control) {
 }
 
 void AddInSession::showCallbacks(ShownControl& control) {
-    const MarkupControl& markup = control.markup;
+    const markup::MarkupControl& markup = control.markup;
     control.label = markup.attribute(L"label");
     control.supertip = markup.attribute(L"supertip");
     control.items.clear();
@@ -299,7 +299,7 @@ void AddInSession::showCallbacks(ShownControl& control) {
 
 // getItemCount, then getItemID and getItemLabel for every item.
 void AddInSession::showItems(ShownControl& control, const wchar_t* countAttribute) {
-    const MarkupControl& markup = control.markup;
+    const markup::MarkupControl& markup = control.markup;
     LONG count = 0;
     if (!ask(control, countAttribute, count)) return;
     const std::wstring idCallback = markup.attribute(L"getItemID");

@@ -12,7 +12,7 @@
 #include "tools/hostsim/AutomationObject.h"
 #include "tools/hostsim/OfficeHost.h"
 #include "tools/hostsim/RibbonControl.h"
-#include "tools/hostsim/RibbonMarkup.h"
+#include "markup/RibbonMarkup.h"
 #include "tools/hostsim/RibbonUi.h"
 #include "win/ComPtr.h"
 
@@ -49,7 +49,7 @@ struct UserAction {
 
 // A control of the add-in's group as the ribbon shows it, with its answers from the last time it was asked.
 struct ShownControl {
-    MarkupControl markup;
+    markup::MarkupControl markup;
     win::ComPtr<RibbonControl> object;  // the ribbon's object for it
     std::wstring label;
     std::wstring supertip;
@@ -136,7 +136,7 @@ private:
     void find(Finding::Kind kind, const std::wstring& text);
     HRESULT traced(const std::wstring& call, HRESULT status);
     void readGroup();
-    void checkCallbacks(const MarkupDocument& document);
+    void checkCallbacks(const markup::MarkupDocument& document);
     bool known(const std::wstring& callback) const;
     // Runs one callback of the display, timing it by name when asked to.
     template <typename Call>
