@@ -28,8 +28,8 @@ bool isProtectedKey(const std::string& name) {
 
 Result RegistryWalk::registerRootBlock(Key root) {
     const std::size_t blockStart = reader_.position();
-    // A block with a fault in its text then writes nothing, instead of deleting and creating keys up to the
-    // fault.
+    // Read through first: a block with a fault in its text then writes nothing, instead of deleting and
+    // creating keys up to the fault.
     Result result = readThrough(root);
     if (failed(result)) return result;
 

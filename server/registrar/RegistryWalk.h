@@ -22,13 +22,13 @@ public:
         : registry_(&registry), reader_(reader), rules_(rules) {}
 
     // Each takes the block whose key list starts at the reader's position (just after the block's "{") under
-    // `root`, and leaves the reader after the block's closing brace. Both throw std::bad_alloc when memory
-    // runs out outside a registration; a registration that runs out of memory is taken back and reports
-    // kOutOfMemory.
+    // `root`, and leaves the reader after the block's closing brace.
     //
     // The block is first read through against a registry that accepts everything, so that a fault in its text
-    // writes nothing. When the real registration then fails, the block is undone as its unregistration would,
-    // and any key it created that is still there (a new NoRemove key, say) is removed as well.
+    // writes nothing. When the real registration then fails, running out of memory included (kOutOfMemory),
+    // the block is undone as its unregistration would, and any key it created that is still there (a new
+    // NoRemove key, say) is removed as well. Running out of memory while reading the block through, or while
+    // unregistering, throws std::bad_alloc; the walk stays usable either way.
     Result registerRootBlock(Key root);
     Result unregisterRootBlock(Key root);
 

@@ -115,6 +115,11 @@ public:
         for (const char* name :
              {"word", "word-generic", "excel", "excel-generic", "powerpoint", "powerpoint-generic"})
             files_.push_back(fileBytes(QUILLERY_FIXTURE_DIR "/" + std::string(name) + ".xml"));
+        for (const std::string& file : files_) {
+            std::u16string units;
+            EXPECT_TRUE(decodeUtf8(reinterpret_cast<const unsigned char*>(file.data()), file.size(), units));
+            expected_.push_back(units);
+        }
     }
 
     void prepare() override {
@@ -136,7 +141,7 @@ public:
         std::string complaints;
         for (std::size_t i = 0; i < files_.size(); ++i) {
             if (decoded_[i]) {
-                whole += documents_[i].size() == files_[i].size() ? 1 : 0;
+                whole += documents_[i] == expected_[i] ? 1 : 0;
             } else {
                 complaints += unless(documents_[i].empty(), "a failed document is not empty");
             }
@@ -147,6 +152,7 @@ public:
 
 private:
     std::vector<std::string> files_;
+    std::vector<std::u16string> expected_;
     std::vector<std::u16string> documents_;
     std::vector<bool> decoded_;
 };
