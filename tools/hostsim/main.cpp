@@ -21,10 +21,13 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "settings/ToolbarSettings.h"
+#include "tools/fixtures/PrinterFixture.h"
+#include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AboutWatch.h"
 #include "tools/hostsim/GroupWindow.h"
 #include "tools/hostsim/HostSession.h"
@@ -63,7 +66,8 @@ void showControl(const ShownControl& control) {
         printLine(L"        item " + item.id + L"  \"" + item.label + L"\"");
 }
 
-// The one-shot values in the default printer's driver key, as the driver will find them.
+// The one-shot values in the default printer's driver key, as the driver will find them: a 64-bit driver
+// keeps its key in the 64-bit view, which a 32-bit host reaches only by asking for it.
 void showDriverKey() {
     const ToolbarSettings settings;
     const std::string key = settings.printerSettingsKeyPath();
@@ -71,14 +75,12 @@ void showDriverKey() {
         printLine(L"  the default printer has no driver settings key");
         return;
     }
-    printLine(L"  HKLM\\" + std::wstring(key.begin(), key.end()));
+    printLine(L"  HKLM\\" + std::wstring(key.begin(), key.end()) + L" (64-bit view)");
     for (const char* name : {"OnceBlackAndWhite", "OnceDuplex", "OnceNUp", "OncePrintQuality"}) {
-        DWORD value = 0;
-        DWORD size = sizeof(value);
-        const bool present = ::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr,
-                                            &value, &size) == ERROR_SUCCESS;
+        const std::optional<uint32_t> value =
+            fixtures::dwordOf(HKEY_LOCAL_MACHINE, key, name, fixtures::PrinterFixture::kDriverView);
         printLine(L"    " + std::wstring(name, name + std::strlen(name)) + L" = " +
-                  (present ? std::to_wstring(value) : L"(absent)"));
+                  (value ? std::to_wstring(*value) : L"(absent)"));
     }
 }
 

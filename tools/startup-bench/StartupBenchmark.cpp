@@ -161,9 +161,10 @@ struct Spooler {
 // read opens, queries and closes its key. Milliseconds.
 double platformCallsOfConnect(const Spooler& spooler) {
     const double start = now();
-    const auto readValue = [](HKEY root, const std::string& key, const char* name, char* data, DWORD size) {
+    const auto readValue = [](HKEY root, const std::string& key, const char* name, char* data, DWORD size,
+                              REGSAM view) {
         HKEY opened = nullptr;
-        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return;
+        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return;
         ::RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
         ::RegCloseKey(opened);
     };
@@ -184,12 +185,13 @@ double platformCallsOfConnect(const Spooler& spooler) {
          {fixtures::PrinterFixture::kOnceBlackAndWhite, fixtures::PrinterFixture::kOnceDuplex,
           fixtures::PrinterFixture::kOnceNUp, fixtures::PrinterFixture::kOncePrintQuality}) {
         char data[4];
-        readValue(HKEY_LOCAL_MACHINE, driverKey, probe, data, sizeof data);
+        readValue(HKEY_LOCAL_MACHINE, driverKey, probe, data, sizeof data,
+                  fixtures::PrinterFixture::kDriverView);
     }
     for (const fixtures::InstallationFixture::File& file : fixtures::InstallationFixture::files()) {
         char path[260] = {};
         readValue(HKEY_LOCAL_MACHINE, fixtures::InstallationFixture::kKeyPath, file.valueName, path,
-                  sizeof path);
+                  sizeof path, 0);
         const HANDLE opened = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE) continue;
