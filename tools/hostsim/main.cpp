@@ -162,6 +162,13 @@ bool parse(int argc, wchar_t** argv, Command& command) {
     return command.host != nullptr;
 }
 
+// The host's bitness, as Office names its two builds. A 32-bit host on 64-bit Windows finds the machine's
+// add-in keys in the 32-bit view of the registry (where a 32-bit add-in registers), the user's in the one
+// view that both bitnesses share, and loads only an add-in of its own bitness.
+const wchar_t* bitness() {
+    return sizeof(void*) == 8 ? L"64-bit" : L"32-bit";
+}
+
 int run(const Command& command) {
     HostSession::Options options;
     HostSession session(*command.host, options);
@@ -169,9 +176,10 @@ int run(const Command& command) {
     std::unique_ptr<hostsim::AboutWatch> about;
     if (!command.window) about = std::make_unique<hostsim::AboutWatch>(command.aboutSignal);
 
-    printLine(L"==== " + std::wstring(command.host->title) + L" starts");
+    printLine(L"==== " + std::wstring(command.host->title) + L" (" + bitness() + L") starts");
     session.start();
-    printLine(L"---- add-ins in " + hostsim::addInsKeyPath(*command.host) + L" (machine and user) ----");
+    printLine(L"---- add-ins in " + hostsim::addInsKeyPath(*command.host) + L" (machine: its " + bitness() +
+              L" view; user) ----");
     if (session.addIns().empty()) printLine(L"  none");
     for (const HostSession::ListedAddIn& listed : session.addIns()) {
         std::wstring line = L"  " + listed.key.keyPath(*command.host);
@@ -236,7 +244,7 @@ int run(const Command& command) {
         showHostCalls(session);
     }
 
-    printLine(L"==== " + std::wstring(command.host->title) + L" exits");
+    printLine(L"==== " + std::wstring(command.host->title) + L" (" + bitness() + L") exits");
     const std::vector<size_t> traced = traceSizes(session);
     session.shutDown();
     showTraceSince(session, traced);

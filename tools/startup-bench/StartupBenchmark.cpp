@@ -321,7 +321,9 @@ int wmain(int argc, wchar_t** argv) {
         fixtures::setString(HKEY_LOCAL_MACHINE, nullClass.path(), "ThreadingModel", "Apartment");
         fixtures::setString(HKEY_LOCAL_MACHINE, nullProgId.path(), "", narrow(classText));
 
-        std::printf("start-up of the add-in against the null add-in, %d warm runs each, interleaved\n", runs);
+        std::printf(
+            "start-up of the %d-bit add-in against the %d-bit null add-in, %d warm runs each, interleaved\n",
+            static_cast<int>(sizeof(void*) * 8), static_cast<int>(sizeof(void*) * 8), runs);
         std::printf("%-11s %10s %10s %10s %10s %7s %7s %10s %10s %10s %10s\n", "host", "ours min", "ours med",
                     "null min", "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds",
                     "spooler");
