@@ -105,7 +105,12 @@ extern "C" HRESULT WINAPI DllUnregisterServer() noexcept {
             const std::string command =
                 registry->readString(HKEY_LOCAL_MACHINE, installation, kRemove, false);
             registry->deleteKey(HKEY_LOCAL_MACHINE, installation, false);
-            registry->deleteKeyInView(HKEY_LOCAL_MACHINE, installation, KEY_WOW64_64KEY);
+            // A 32-bit library on 64-bit Windows removes the key from the 64-bit view as well, where an
+            // installer may have written it too; but not while the 64-bit library is registered there, which
+            // reads its files from that key.
+            if (!addInModule().otherBitnessRegistered()) {
+                registry->deleteKeyInView(HKEY_LOCAL_MACHINE, installation, KEY_WOW64_64KEY);
+            }
             if (!command.empty()) {
                 registry->writeString(HKEY_LOCAL_MACHINE, kRunOnceKey, connectClassText(), command, false);
             }

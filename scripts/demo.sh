@@ -4,13 +4,16 @@
 # registers the add-in. Then Word, Excel and PowerPoint each start as Office does: they find the add-in in their
 # add-in keys and load it, show its ribbon group, the user chooses options and prints, the simulator shows the
 # driver's one-shot values and every call the host received, the About box opens and closes, the host exits and
-# checks that the add-in gave back every object. Last, pictures: each host's group drawn with real controls and
-# the About box in both directions, taken on a virtual X screen.
+# checks that the add-in gave back every object. 32-bit Word does the same with the 32-bit add-in beside them, as
+# 32-bit Office on 64-bit Windows, and prints with the driver's values written where the 64-bit driver keeps
+# them. Last, pictures: each host's group drawn with real controls and the About box in both directions, taken
+# on a virtual X screen.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
 
 BUILD_DIR=${QUILLERY_BUILD_DIR:-$QUILLERY_ROOT/build/windows}
+BUILD_X86_DIR=${QUILLERY_BUILD_X86_DIR:-$QUILLERY_ROOT/build/windows-x86}
 DEMO_DIR=${QUILLERY_DEMO_DIR:-$QUILLERY_ROOT/build/demo}
 PREFIX="$DEMO_DIR/wineprefix"
 INSTALL_DIR='C:\Quillery'
@@ -31,8 +34,10 @@ install_packages() {
     ensure_packages "${QUILLERY_PACKAGES[@]}" "${QUILLERY_DEMO_PACKAGES[@]}"
 }
 
+# The 64-bit and the 32-bit build: the add-in for 64-bit and for 32-bit Office, and a host simulator of each.
 build_windows() {
     build_flavour "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
+    build_flavour "$BUILD_X86_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake"
 }
 
 make_prefix() {
@@ -41,29 +46,46 @@ make_prefix() {
     echo "prefix: $PREFIX"
 }
 
+# The installer writes the installation key into both registry views (the 64-bit and the 32-bit program each
+# write their own), naming the same files; the maker's 64-bit driver keeps its key in the 64-bit view.
 install_fixtures() {
     run_windows "$BUILD_DIR/bin/quillery-fixtures.exe" "$INSTALL_DIR"
+    run_windows "$BUILD_X86_DIR/bin/quillery-fixtures.exe" "$INSTALL_DIR"
 }
 
+# The 64-bit and the 32-bit add-in's settings see the same: the driver's key in the 64-bit view, the
+# installation key each in its own view.
 show_settings() {
     run_windows "$BUILD_DIR/bin/settings-report.exe"
+    echo "-- and in a 32-bit process:"
+    run_windows "$BUILD_X86_DIR/bin/settings-report.exe"
 }
 
-# As the installer does it: regsvr32 calls the add-in's DllRegisterServer. Then the keys it wrote: the Office
-# add-in keys with LoadBehavior 3 (load at start-up), the class with its server and ProgID, the uninstall entry.
+# As the installer does it: regsvr32 calls the add-in's DllRegisterServer, the 64-bit regsvr32 for the 64-bit
+# DLL and the 32-bit one (in syswow64) for the 32-bit DLL, each into its own registry view. Then the keys they
+# wrote: the Office add-in keys with LoadBehavior 3 (load at start-up) and the class with its server in each view,
+# the ProgID that both share, the uninstall entry.
 register_addin() {
-    local dll
+    local dll dll32
     dll=$(winepath -w "$BUILD_DIR/bin/Quillery.dll" 2>/dev/null)
-    wine64 regsvr32 /s "$dll" && echo "regsvr32 $dll: registered"
-    local key
-    for key in 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' \
-               'HKLM\Software\Microsoft\Office\Excel\Addins\TandrelQuillery.Connect' \
-               'HKLM\Software\Microsoft\Office\PowerPoint\Addins\TandrelQuillery.Connect' \
-               'HKCR\TandrelQuillery.Connect' \
-               'HKCR\CLSID\{@CLSID@}' \
-               'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{@CLSID@}'; do
+    dll32=$(winepath -w "$BUILD_X86_DIR/bin/Quillery.dll" 2>/dev/null)
+    wine64 regsvr32 /s "$dll" && echo "64-bit regsvr32 $dll: registered"
+    wine 'C:\windows\syswow64\regsvr32.exe' /s "$dll32" && echo "32-bit regsvr32 $dll32: registered"
+    local key view
+    for view in 64 32; do
+        echo "-- the $view-bit view"
+        for key in 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' \
+                   'HKLM\Software\Microsoft\Office\Excel\Addins\TandrelQuillery.Connect' \
+                   'HKLM\Software\Microsoft\Office\PowerPoint\Addins\TandrelQuillery.Connect' \
+                   'HKCR\CLSID\{@CLSID@}\InprocServer32'; do
+            key=${key//@CLSID@/$(connect_class_id)}
+            wine64 reg query "$key" "/reg:$view" | tr -d '\r' | sed '/^$/d'
+        done
+    done
+    echo "-- shared by both, and the 64-bit uninstall entry"
+    for key in 'HKCR\TandrelQuillery.Connect' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{@CLSID@}'; do
         key=${key//@CLSID@/$(connect_class_id)}
-        run_windows reg query "$key" /s | sed '/^$/d'
+        wine64 reg query "$key" /s /reg:64 | tr -d '\r' | sed '/^$/d'
     done
 }
 
@@ -78,6 +100,11 @@ connect_class_id() {
 # and checks the references.
 run_host() {
     run_windows "$BUILD_DIR/bin/quillery-hostsim.exe" "$@"
+}
+
+# The same host as 32-bit Office: it finds the 32-bit add-in in the 32-bit view and loads it.
+run_host32() {
+    run_windows "$BUILD_X86_DIR/bin/quillery-hostsim.exe" "$@"
 }
 
 # Each host's group drawn with real Win32 controls in the simulator's window on a virtual X screen.
@@ -122,7 +149,7 @@ run_step "Windows build ($BUILD_DIR)" build_windows
 run_step "Wine prefix" make_prefix
 run_step "Installing the product and the maker's default printer" install_fixtures
 run_step "What the add-in's settings see" show_settings
-run_step "Registering the add-in" register_addin
+run_step "Registering the 64-bit and the 32-bit add-in" register_addin
 run_step "Word starts; the user prints 4 pages per sheet, two-sided, in draft quality, and opens the About box" \
     run_host word --choose DropDownNUpWordID=3 --toggle CheckBoxDuplexWordID --choose DropDownPrintQualityWordID=1 \
     --press ButtonPrintWordID --press ButtonAboutWordID
@@ -131,6 +158,10 @@ run_step "Excel starts; the user prints in black and white, fitted to the page w
 run_step "PowerPoint starts; the user prints notes pages in high quality" \
     run_host powerpoint --choose DropDownLayoutPowerPointID=1 --choose DropDownPrintQualityPowerPointID=2 \
     --press ButtonPrintPowerPointID
+run_step "32-bit Word starts (32-bit Office on 64-bit Windows); the user prints in black and white, in high quality, \
+and opens the About box; the driver's values go to the 64-bit view" \
+    run_host32 word --toggle CheckBoxBlackAndWhiteWordID --choose DropDownPrintQualityWordID=2 \
+    --press ButtonPrintWordID --press ButtonAboutWordID
 run_step "Each host's group, drawn with real controls" show_group_windows
 run_step "The About box, left to right and right to left" show_about_boxes
 run_step "Pictures" show_pictures

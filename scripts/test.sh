@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds both flavours and runs every test: the native tests under the sanitizers, the Windows tests under Wine in
-# a fresh prefix made for this run, and each fuzzer for a bounded time. Exits non-zero on any failure.
+# Builds every flavour and runs every test: the native tests under the sanitizers, the Windows tests of the 64-bit
+# and of the 32-bit build under Wine in one fresh 64-bit prefix made for this run, and each fuzzer for a bounded
+# time. Exits non-zero on any failure.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
@@ -57,18 +58,27 @@ build_flavour build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 echo "== native tests"
 run_ctest build/native || status=1
 
-echo "== Windows build (MinGW-w64)"
-build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
-echo "== Windows tests under Wine"
+# The same sources and test programs twice, told apart by nothing but the toolchain: for 64-bit and for 32-bit
+# Office. Each build knows where the other's is, for the test that registers both libraries side by side.
+echo "== Windows builds (MinGW-w64: x64, then x86)"
+build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows-x86/bin"
+build_flavour build/windows-x86 -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake" \
+    -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows/bin"
+# Both run in one fresh 64-bit prefix, the 32-bit programs under WOW64 as 32-bit Office runs on 64-bit Windows.
+echo "== Windows tests under Wine (x64, then x86, in one 64-bit prefix)"
 PREFIX="$QUILLERY_ROOT/build/windows/wineprefix"
 trap 'stop_wine "$PREFIX"' EXIT
 make_wineprefix "$PREFIX"
 # The locales of the code pages that tests run in besides 1252 (tests/text/CMakeLists.txt): 932, 936, 949, 1256
-# and 1255.
-for locale in ja_JP zh_CN ko_KR ar_SA he_IL; do make_locale "$QUILLERY_ROOT/build/windows/locale" "$locale"; done
+# and 1255, for each flavour's build.
+for flavour in windows windows-x86; do
+    for locale in ja_JP zh_CN ko_KR ar_SA he_IL; do make_locale "$QUILLERY_ROOT/build/$flavour/locale" "$locale"; done
+done
 start_wine
 registry_snapshot >build/windows/registry-before.txt
 run_ctest build/windows wine || status=1
+run_ctest build/windows-x86 wine || status=1
 # Every test leaves the prefix as it found it, so that the same tests pass again in the same prefix.
 registry_snapshot >build/windows/registry-after.txt
 if ! diff build/windows/registry-before.txt build/windows/registry-after.txt >build/windows/registry.diff; then
@@ -89,7 +99,7 @@ passed=$((passed + fuzz_ran - fuzz_failed))
 failed=$((failed + fuzz_failed))
 [ "$fuzz_ran" -gt 0 ] || failed=$((failed + 1))
 
-# Every GoogleTest case of both flavours, and each fuzzer's run.
+# Every GoogleTest case of every flavour (both Windows builds), and each fuzzer's run.
 echo
 echo "Total: $passed passed, $failed failed"
 exit $status

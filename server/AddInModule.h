@@ -31,11 +31,18 @@ public:
     CriticalSection& moduleLock() noexcept { return moduleLock_; }
 
     // Registration of every class in the class table and of the embedded type library, under the system's
-    // default thread locale (the caller's locale is restored afterwards, whatever the outcome).
+    // default thread locale (the caller's locale is restored afterwards, whatever the outcome). While the
+    // library of the other bitness stays registered, unregistration leaves what the two share.
     HRESULT registerServer() noexcept;
     HRESULT unregisterServer() noexcept;
-    // Runs the class's registrar script (a REGISTRY resource of this library) in one direction.
+    // Runs the class's registrar script (a REGISTRY resource of this library) in one direction; with
+    // `keepSharedClasses`, the part of the classes root that both bitnesses share is not removed.
     HRESULT runRegistrarScript(int scriptId, bool doRegister) noexcept;
+    HRESULT runRegistrarScript(int scriptId, bool doRegister, bool keepSharedClasses) noexcept;
+    // Whether the library of the other bitness (on 64-bit Windows, the 32-bit library beside the 64-bit one
+    // or the other way round) is registered for one of the classes: another file is the server in the other
+    // registry view.
+    bool otherBitnessRegistered();
 
     // The library's instance handle, recorded by DllMain.
     HINSTANCE instance() const noexcept { return instance_; }

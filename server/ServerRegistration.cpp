@@ -2,15 +2,21 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <array>
+#include <cstdio>
+#include <new>
 #include <string>
 
 #include "server/AddInModule.h"
 #include "server/ClassTable.h"
 #include "server/registrar/RegistrarParser.h"
+#include "server/registrar/SharedClassesKept.h"
 #include "server/registrar/Win32ScriptRegistry.h"
 #include "win/ComPtr.h"
+#include "win/EntryPoint.h"
 #include "win/FailurePolicy.h"
 #include "win/UniqueBstr.h"
+#include "win/UniqueHkey.h"
 #include "win/UniqueLibrary.h"
 
 namespace {
@@ -90,6 +96,28 @@ HRESULT registerTypeLibrary(HINSTANCE instance) {
     return ::RegisterTypeLib(library.get(), &path[0], helpKnown ? &helpDirectory[0] : nullptr);
 }
 
+// The type library's key, of the form "TypeLib\\{library id}\\<major>.<minor>\\<locale>\\<system kind>", is
+// one key for both bitnesses on 64-bit Windows; each registers its own file under its system kind.
+const char* systemKindName(SYSKIND kind) {
+    switch (kind) {
+        case SYS_WIN16:
+            return "win16";
+        case SYS_WIN32:
+            return "win32";
+        case SYS_MAC:
+            return "mac";
+        case SYS_WIN64:
+            return "win64";
+    }
+    return nullptr;
+}
+
+std::string guidText(const GUID& guid) {
+    wchar_t wide[40] = {};
+    ::StringFromGUID2(guid, wide, 40);
+    return std::string(wide, wide + 38);
+}
+
 HRESULT unregisterTypeLibrary(HINSTANCE instance) {
     std::wstring path;
     win::ComPtr<ITypeLib> library;
@@ -104,9 +132,79 @@ HRESULT unregisterTypeLibrary(HINSTANCE instance) {
     return result;
 }
 
+// While the library of the other bitness stays registered, only this library's entry of the type library
+// goes. The platform's own unregistration would also take the interfaces' entries, which both bitnesses
+// registered alike and the other still needs.
+HRESULT unregisterTypeLibraryEntry(HINSTANCE instance) {
+    std::wstring path;
+    win::ComPtr<ITypeLib> library;
+    HRESULT result = loadTypeLibrary(instance, path, library);
+    if (FAILED(result)) return result;
+    TLIBATTR* attributes = nullptr;
+    result = library->GetLibAttr(&attributes);
+    if (FAILED(result)) return result;
+    const char* kind = systemKindName(attributes->syskind);
+    std::array<char, 128> entry{};
+    if (kind) {
+        std::snprintf(entry.data(), entry.size(), "TypeLib\\%s\\%x.%x\\%lx\\%s",
+                      guidText(attributes->guid).c_str(), attributes->wMajorVerNum, attributes->wMinorVerNum,
+                      static_cast<unsigned long>(attributes->lcid), kind);
+    }
+    library->ReleaseTLibAttr(attributes);
+    // An entry that is not there is what the platform reports for a library that is not registered.
+    if (!kind || ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry.data()) != ERROR_SUCCESS) return E_INVALIDARG;
+    return S_OK;
+}
+
+// A 32-bit process on 64-bit Windows; its registry view is the 32-bit one.
+bool underWow64() {
+    using Wow64Query = BOOL(WINAPI*)(HANDLE, PBOOL);
+    HMODULE kernel = ::GetModuleHandleA("kernel32");
+    const auto query =
+        kernel ? entryPointAs<Wow64Query>(::GetProcAddress(kernel, "IsWow64Process")) : nullptr;
+    BOOL answer = FALSE;
+    return query && query(::GetCurrentProcess(), &answer) && answer == TRUE;
+}
+
+// The file registered in `view` as the in-process server of the class; empty when there is none.
+std::string registeredServer(const CLSID& classId, REGSAM view) {
+    const std::string path = "CLSID\\" + guidText(classId) + "\\InprocServer32";
+    win::UniqueHkey key;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) !=
+        ERROR_SUCCESS) {
+        key.release();
+        return std::string();
+    }
+    std::array<char, kPathBufferSize + 1> buffer{};
+    DWORD size = kPathBufferSize;
+    if (::RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                           &size) != ERROR_SUCCESS) {
+        return std::string();
+    }
+    return std::string(buffer.data());
+}
+
 }  // namespace
 
+// Throws when memory runs out: guessing "no" would take away what the other bitness still needs.
+bool CAddInModule::otherBitnessRegistered() {
+    // On 32-bit Windows there is one view and the flag changes nothing: what is found there is this library's
+    // own registration, or that of another copy of it, which the shared keys serve as well.
+    const REGSAM otherView = underWow64() ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    std::string own;
+    if (FAILED(modulePath(instance_, own))) return false;
+    for (const ClassEntry& entry : productClasses()) {
+        const std::string server = registeredServer(*entry.classId, otherView);
+        if (!server.empty() && ::lstrcmpiA(server.c_str(), own.c_str()) != 0) return true;
+    }
+    return false;
+}
+
 HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister) noexcept {
+    return runRegistrarScript(scriptId, doRegister, false);
+}
+
+HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister, bool keepSharedClasses) noexcept {
     return comBoundary([&]() -> HRESULT {
         registrar::RegistrarVariables variables;
         HRESULT result = variables.defineVariable("APPID", "");
@@ -130,7 +228,10 @@ HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister) noexcept
         const std::string script(static_cast<const char*>(bytes), size);
 
         Win32ScriptRegistry registry;
-        registrar::RegistrarParser parser(registry, variables, ansiTextRules());
+        registrar::SharedClassesKept sharedKept(registry);
+        registrar::RegistrarParser parser(
+            keepSharedClasses ? static_cast<registrar::ScriptRegistry&>(sharedKept) : registry, variables,
+            ansiTextRules());
         return parser.processScript(script, doRegister);
     });
 }
@@ -151,10 +252,13 @@ HRESULT CAddInModule::registerServer() noexcept {
 HRESULT CAddInModule::unregisterServer() noexcept {
     return comBoundary([&]() -> HRESULT {
         SystemLocaleScope locale;
+        // The library of the other bitness shares part of the registration with this one (64-bit Windows
+        // keeps only some keys apart per view); while it stays registered, that part stays.
+        const bool otherBitness = otherBitnessRegistered();
         for (const ClassEntry& entry : productClasses()) {
-            const HRESULT result = runRegistrarScript(entry.scriptId, false);
+            const HRESULT result = runRegistrarScript(entry.scriptId, false, otherBitness);
             if (FAILED(result)) return result;
         }
-        return unregisterTypeLibrary(instance_);
+        return otherBitness ? unregisterTypeLibraryEntry(instance_) : unregisterTypeLibrary(instance_);
     });
 }

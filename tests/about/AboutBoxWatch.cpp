@@ -17,18 +17,19 @@ struct Watch {
 };
 Watch* watch = nullptr;
 
+// Called back by the window enumeration with the platform's calling convention, which a lambda does not have
+// on every machine.
+BOOL CALLBACK keepVisibleBox(HWND window, LPARAM result) {
+    char name[16] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
 HWND visibleBoxOfThisThread() {
     HWND found = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            char name[16] = {};
-            ::GetClassNameA(window, name, sizeof name);
-            if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    ::EnumThreadWindows(::GetCurrentThreadId(), keepVisibleBox, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -131,10 +131,8 @@ std::optional<std::wstring> ConnectFixture::markupFor(const wchar_t* ribbonId) {
 }
 
 std::optional<DWORD> ConnectFixture::driverValue(const char* name) {
-    DWORD value = 0;
-    if (!printer_ || printer_->settingsKeyPath().empty()) return std::nullopt;
-    if (!registryDword(HKEY_LOCAL_MACHINE, printer_->settingsKeyPath(), name, value)) return std::nullopt;
-    return value;
+    if (!printer_) return std::nullopt;
+    return printer_->valueOf(name);
 }
 
 std::optional<DWORD> ConnectFixture::userValue(const char* name) {

@@ -62,11 +62,15 @@ void setInstallKeyDacl(ACL* acl) {
     ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &descriptor);
 }
 
-// Every key and value name below `path`, as "ROOT\\key|value" lines, to see what a session added.
-void snapshot(HKEY root, const std::string& path, std::set<std::string>& seen) {
+// Every key and value name below `path` in one view, as "ROOT\\key|value" lines (HKLM64 and HKLM32 for the
+// two views of the machine's software), to see what a session added and where.
+void snapshot(HKEY root, const std::string& path, std::set<std::string>& seen, REGSAM view = 0) {
     win::UniqueHkey key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return;
-    const std::string named = (root == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") + path;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, key.receive()) != ERROR_SUCCESS) return;
+    const std::string rootName = root == HKEY_CURRENT_USER ? "HKCU"
+                                 : view == KEY_WOW64_32KEY ? "HKLM32"
+                                                           : "HKLM64";
+    const std::string named = rootName + "\\" + path;
     seen.insert(named + "|");
     char name[16384];
     for (DWORD index = 0;; ++index) {
@@ -81,14 +85,16 @@ void snapshot(HKEY root, const std::string& path, std::set<std::string>& seen) {
         if (::RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
-        snapshot(root, path + "\\" + name, seen);
+        snapshot(root, path + "\\" + name, seen, view);
     }
 }
 
 std::set<std::string> machineState() {
     std::set<std::string> seen;
-    snapshot(HKEY_LOCAL_MACHINE, kDriverRoot, seen);
-    snapshot(HKEY_LOCAL_MACHINE, "Software\\Corvane", seen);
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        snapshot(HKEY_LOCAL_MACHINE, kDriverRoot, seen, view);
+        snapshot(HKEY_LOCAL_MACHINE, "Software\\Corvane", seen, view);
+    }
     snapshot(HKEY_CURRENT_USER, "Software\\Corvane", seen);
     return seen;
 }
@@ -228,9 +234,10 @@ const Row kRows[] = {
              const std::string key =
                  std::string(PrinterFixture::kSettingsRoot) + PrinterFixture::kFriendlyName;
              const std::string eight(8, '\1');
-             fixtures::setValue(HKEY_LOCAL_MACHINE, key, PrinterFixture::kOnceNUp, REG_QWORD, eight.data(),
-                                8);
-             fixtures::setString(HKEY_LOCAL_MACHINE, key, PrinterFixture::kOnceDuplex, "on and on and on");
+             fixtures::setValue(HKEY_LOCAL_MACHINE, key, PrinterFixture::kOnceNUp, REG_QWORD, eight.data(), 8,
+                                PrinterFixture::kDriverView);
+             fixtures::setString(HKEY_LOCAL_MACHINE, key, PrinterFixture::kOnceDuplex, "on and on and on",
+                                 PrinterFixture::kDriverView);
          };
      },
      Markup::Any, Texts::Localised},
@@ -323,7 +330,8 @@ TEST_P(HostileMachineTest, TheAddInFallsBackAndWritesNothingOutOfPlace) {
     // A session may leave the driver its one-shot values and the user the states of the controls, in keys
     // that were already there; nothing else, and never a key of its own.
     const std::set<std::string> after = machineState();
-    const std::string driverKey = "HKLM\\" + printer_->settingsKeyPath();
+    // The driver's key is in the 64-bit view, where its driver looks.
+    const std::string driverKey = "HKLM64\\" + printer_->settingsKeyPath();
     const std::string userKey = "HKCU\\Software\\Corvane\\Toolbar_Office|";
     for (const std::string& entry : after) {
         if (before.count(entry)) continue;

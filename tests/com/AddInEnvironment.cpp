@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "tests/com/MessageBoxAnswerer.h"
+#include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "win/EntryPoint.h"
 
@@ -36,14 +37,11 @@ namespace {
 constexpr char kOfficeKey[] = "Software\\Microsoft\\Office";
 }
 
-OfficeParentKeys::OfficeParentKeys() {
-    HKEY key = nullptr;
-    existed_ = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOfficeKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key) ::RegCloseKey(key);
-}
+OfficeParentKeys::OfficeParentKeys(REGSAM view)
+    : view_(view), existed_(fixtures::keyExists(HKEY_LOCAL_MACHINE, kOfficeKey, view)) {}
 
 OfficeParentKeys::~OfficeParentKeys() {
-    if (!existed_) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOfficeKey);
+    if (!existed_) fixtures::deleteTree(HKEY_LOCAL_MACHINE, kOfficeKey, view_);
 }
 
 RegisteredAddIn::~RegisteredAddIn() {

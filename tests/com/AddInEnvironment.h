@@ -14,15 +14,17 @@ bool installAddInEnvironment();
 using hostsim::callAddInExport;
 
 // Registration creates the Office add-in keys' parents where Office is not installed, and keeps them on
-// removal as keys that Office shares; this takes them away again when they were not there before.
+// removal as keys that Office shares; this takes them away again when they were not there before. The view
+// is that of the registry edits (tools/fixtures/RegistryEdit.h): 0 for the process's own.
 class OfficeParentKeys {
 public:
-    OfficeParentKeys();
+    explicit OfficeParentKeys(REGSAM view = 0);
     ~OfficeParentKeys();
     OfficeParentKeys(const OfficeParentKeys&) = delete;
     OfficeParentKeys& operator=(const OfficeParentKeys&) = delete;
 
 private:
+    REGSAM view_;
     bool existed_;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "server/registrar/RegistrarParser.h"
+#include "server/registrar/SharedClassesKept.h"
 #include "tools/testing/MemoryRegistry.h"
 #include "tools/testing/PlainNumber.h"
 #include "tools/testing/ModelCodePages.h"
@@ -26,7 +27,7 @@ bool singleByte(unsigned char) {
 
 constexpr char kModulePath[] = "C:\\Program Files\\Bob's Tools\\Quillery.dll";
 
-Result run(MemoryRegistry& registry, const std::string& script, bool doRegister,
+Result run(ScriptRegistry& registry, const std::string& script, bool doRegister,
            LeadBytePredicate isLeadByte = singleByte) {
     RegistrarVariables variables;
     variables.defineVariable("APPID", "");
@@ -34,7 +35,12 @@ Result run(MemoryRegistry& registry, const std::string& script, bool doRegister,
     variables.defineVariable("Module", module.c_str());
     variables.defineVariable("Module_Raw", module.c_str());
     RegistrarParser parser(registry, variables, TextRules{isLeadByte, plainNumber});
-    const Result result = parser.processScript(script, doRegister);
+    return parser.processScript(script, doRegister);
+}
+
+Result run(MemoryRegistry& registry, const std::string& script, bool doRegister,
+           LeadBytePredicate isLeadByte = singleByte) {
+    const Result result = run(static_cast<ScriptRegistry&>(registry), script, doRegister, isLeadByte);
     EXPECT_EQ(registry.openHandles(), 0u) << "keys left open by: " << script;
     return result;
 }
@@ -403,6 +409,39 @@ TEST(RegistrarScript, LibraryScriptsRoundTrip) {
     ASSERT_EQ(run(registry, connect, false), kOk);
     ASSERT_EQ(run(registry, simple, false), kOk);
     EXPECT_EQ(registry.dump(), before);
+}
+
+// On 64-bit Windows the library of the other bitness shares the classes root with this one, except for the
+// class ids and a few other subtrees kept apart per view. While it stays registered, unregistration takes
+// this library's class keys, add-in keys and uninstall entry, and leaves the ProgIDs as registration wrote
+// them; once it is gone too, the ProgIDs go with the last unregistration.
+TEST(RegistrarScript, UnregistrationBesideTheOtherBitnessKeepsOnlyTheSharedClassKeys) {
+    const std::string scripts[] = {scriptFile("Connect.rgs"), scriptFile("SimpleATLAddIn.rgs")};
+    MemoryRegistry registry;
+    registry.addKey("HKCR\\CLSID\\{00000000-FFFF-0000-0000-000000000001}\\InprocServer32");
+    registry.addValue("HKCR\\Other.Addin", "", kString, std::string("Other\0", 6));
+    for (const char* app : {"Excel", "PowerPoint", "Word"})
+        registry.addKey(std::string("HKLM\\Software\\Microsoft\\Office\\") + app + "\\Addins");
+    registry.addKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    const std::set<std::string> before = registry.keyPaths();
+    for (const std::string& script : scripts) ASSERT_EQ(run(registry, script, true), kOk);
+    std::set<std::string> expected = before;
+    for (const std::string& key : registry.keyPaths()) {
+        if (key.rfind("hkcr\\tandrelquillery.", 0) == 0) expected.insert(key);
+    }
+    ASSERT_EQ(expected.size(), before.size() + 10) << "two ProgIDs of each class and their subkeys";
+
+    for (const std::string& script : scripts) {
+        SharedClassesKept kept(registry);
+        ASSERT_EQ(run(kept, script, false), kOk);
+    }
+    EXPECT_EQ(registry.keyPaths(), expected);
+    EXPECT_EQ(registry.value("HKCR\\TandrelQuillery.Connect\\CLSID", ""),
+              "S:{" QUILLERY_CLSID_CONNECT "}" + std::string(1, '\0'));
+    EXPECT_EQ(registry.openHandles(), 0u);
+
+    for (const std::string& script : scripts) ASSERT_EQ(run(registry, script, false), kOk);
+    EXPECT_EQ(registry.keyPaths(), before);
 }
 
 }  // namespace

@@ -1,24 +1,31 @@
 // Registration as users get it, in the test prefix: regsvr32 and regsvr32 /u on the built DLL (the question
 // and the outcome answered in regsvr32's own windows), the DLL's exports in this process where the thread
-// locale must be seen, and copies of the DLL whose script is broken.
+// locale must be seen, copies of the DLL whose script is broken, and the library of the other bitness
+// registered beside this one. The 64-bit and the 32-bit build run the same tests in one 64-bit prefix: each
+// registers into its own registry view, as a library of that bitness does on 64-bit Windows.
 
 #include <windows.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "server/AddInModule.h"
 #include "tests/allocation/FailingAllocator.h"
 #include "tests/com/AddInEnvironment.h"
 #include "tests/com/MessageBoxAnswerer.h"
+#include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
+#include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "win/ComPtr.h"
@@ -34,6 +41,18 @@ const std::string kInstallationKey = InstallationFixture::kKeyPath;
 const char* const kOfficeApps[] = {"Excel", "PowerPoint", "Word"};
 const std::string kRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
+// This build's registry view and the other one; a 64-bit build's own is the 64-bit view.
+const REGSAM kOwnView = fixtures::ownView();
+const REGSAM kOtherView = fixtures::otherView();
+// The system kinds under which the type library of this build and of the other one is registered.
+const char* const kOwnSystemKind = kOwnView == KEY_WOW64_64KEY ? "win64" : "win32";
+const char* const kOtherSystemKind = kOwnView == KEY_WOW64_64KEY ? "win32" : "win64";
+
+bool underWow64() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
 std::string clsidText(const GUID& guid) {
     wchar_t wide[40] = {};
     ::StringFromGUID2(guid, wide, 40);
@@ -48,16 +67,39 @@ std::string uninstallKey() {
     return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + clsidText(CLSID_Connect);
 }
 
-std::string stringValue(HKEY root, const std::string& path, const char* name) {
-    char text[1024] = {};
-    DWORD size = sizeof text;
-    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
-        return "<missing>";
-    return text;
+std::string typeLibraryEntry(const char* systemKind) {
+    return "TypeLib\\" + clsidText(LIBID_TandrelLib) + "\\" + std::to_string(kTypeLibraryMajor) + "." +
+           std::to_string(kTypeLibraryMinor) + "\\0\\" + systemKind;
 }
 
+std::string stringValue(HKEY root, const std::string& path, const char* name, REGSAM view = 0) {
+    return fixtures::stringOf(root, path, name, view).value_or("<missing>");
+}
+
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+// Where a library is registered in one view: the file its class names there, how many Office hosts find it
+// there, and whether the list of installed programs has its entry there.
+std::string registrationIn(REGSAM view) {
+    int hosts = 0;
+    for (const char* app : kOfficeApps) hosts += fixtures::keyExists(HKEY_LOCAL_MACHINE, addInKey(app), view);
+    return "class " +
+           stringValue(HKEY_CLASSES_ROOT, "CLSID\\" + clsidText(CLSID_Connect) + "\\InprocServer32", "",
+                       view) +
+           ", " + std::to_string(hosts) + " hosts, uninstall entry " +
+           (fixtures::keyExists(HKEY_LOCAL_MACHINE, uninstallKey(), view) ? "yes" : "no");
+}
+
+std::string registeredAs(const std::wstring& dll) {
+    return "class " + narrow(dll) + ", 3 hosts, uninstall entry yes";
+}
+
+const std::string kNotRegistered = "class <missing>, 0 hosts, uninstall entry no";
+
 // Every key and value below a root, one line each: our own walk, so that two moments can be compared.
-void walk(HKEY key, const std::wstring& path, std::set<std::wstring>& lines, int depthLeft) {
+void walk(HKEY key, const std::wstring& path, std::set<std::wstring>& lines, int depthLeft, REGSAM view) {
     lines.insert(path);
     if (depthLeft == 0) return;
     for (DWORD index = 0;; ++index) {
@@ -82,44 +124,59 @@ void walk(HKEY key, const std::wstring& path, std::set<std::wstring>& lines, int
         DWORD nameSize = 256;
         if (::RegEnumKeyExW(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        // The 32-bit view links back into the classes root in Wine's registry; this 64-bit add-in never
-        // writes there.
+        // The 32-bit view is walked as a view of its own.
         if (_wcsicmp(name, L"Wow6432Node") == 0) continue;
         win::UniqueHkey child;
-        if (::RegOpenKeyExW(key, name, 0, KEY_READ, child.receive()) == ERROR_SUCCESS)
-            walk(child.get(), path + L"\\" + name, lines, depthLeft - 1);
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ | view, child.receive()) == ERROR_SUCCESS)
+            walk(child.get(), path + L"\\" + name, lines, depthLeft - 1, view);
     }
 }
 
 // The parts of HKLM, HKCU and HKCR that registration may touch, whole, and the top level of the classes root
-// (where the ProgIDs live). A walk of everything takes minutes under Wine, whose registry links some trees
-// into others.
+// (where the ProgIDs live). Parts that 64-bit Windows keeps apart per view are walked in both ("HKLM64",
+// "HKLM32", ...), the shared ones once. A walk of everything takes minutes under Wine, whose registry links
+// some trees into others.
 std::set<std::wstring> snapshot() {
     struct Part {
         HKEY root;
         const wchar_t* rootName;
         const wchar_t* path;
         int depth;
+        bool perView;
     };
     const Part parts[] = {
-        {HKEY_CLASSES_ROOT, L"HKCR", L"", 1},
-        {HKEY_CLASSES_ROOT, L"HKCR", L"CLSID", 8},
-        {HKEY_CLASSES_ROOT, L"HKCR", L"TypeLib", 8},
-        {HKEY_CLASSES_ROOT, L"HKCR", L"Interface", 8},
-        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software", 1},
-        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft", 1},
-        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft\\Office", 8},
-        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft\\Windows\\CurrentVersion", 8},
-        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Corvane", 8},
-        {HKEY_CURRENT_USER, L"HKCU", L"Software", 8},
+        {HKEY_CLASSES_ROOT, L"HKCR", L"", 1, false},
+        {HKEY_CLASSES_ROOT, L"HKCR", L"CLSID", 8, true},
+        {HKEY_CLASSES_ROOT, L"HKCR", L"TypeLib", 8, false},
+        {HKEY_CLASSES_ROOT, L"HKCR", L"Interface", 8, true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software", 1, true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft", 1, true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft\\Office", 8, true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Microsoft\\Windows\\CurrentVersion", 8, true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\Corvane", 8, true},
+        {HKEY_CURRENT_USER, L"HKCU", L"Software", 8, false},
     };
     std::set<std::wstring> lines;
     for (const Part& part : parts) {
-        win::UniqueHkey key;
-        if (::RegOpenKeyExW(part.root, part.path, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) continue;
-        walk(key.get(), std::wstring(part.rootName) + L"\\" + part.path, lines, part.depth);
+        for (const REGSAM view : {REGSAM{KEY_WOW64_64KEY}, REGSAM{KEY_WOW64_32KEY}}) {
+            const std::wstring name = std::wstring(part.rootName) +
+                                      (part.perView ? (view == KEY_WOW64_64KEY ? L"64" : L"32") : L"");
+            const REGSAM used = part.perView ? view : 0;
+            win::UniqueHkey key;
+            if (::RegOpenKeyExW(part.root, part.path, 0, KEY_READ | used, key.receive()) == ERROR_SUCCESS)
+                walk(key.get(), name + L"\\" + part.path, lines, part.depth, used);
+            if (!part.perView) break;
+        }
     }
     return lines;
+}
+
+// Whether a snapshot line lies in the installation key of either view.
+bool inInstallationKey(const std::wstring& line) {
+    for (const wchar_t* view : {L"HKLM64", L"HKLM32"}) {
+        if (line.rfind(std::wstring(view) + L"\\Software\\Corvane\\Toolbar_Office", 0) == 0) return true;
+    }
+    return false;
 }
 
 std::vector<std::wstring> difference(const std::set<std::wstring>& a, const std::set<std::wstring>& b) {
@@ -131,7 +188,7 @@ std::vector<std::wstring> difference(const std::set<std::wstring>& a, const std:
 
 std::string narrow(const std::vector<std::wstring>& lines) {
     std::string out;
-    for (const std::wstring& line : lines) out += std::string(line.begin(), line.end()) + "\n";
+    for (const std::wstring& line : lines) out += narrow(line) + "\n";
     return out;
 }
 
@@ -140,55 +197,80 @@ struct ToolRun {
     std::vector<MessageBoxAnswerer::Shown> shown;
 };
 
+std::wstring quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+// The windows of one process that are message boxes, answered as the user would.
+struct BoxSearch {
+    DWORD processId;
+    std::set<HWND> answered;
+    ToolRun* run;
+    int answer;
+};
+
+// Called back by the window enumeration with the platform's calling convention, which a lambda does not have
+// on every machine.
+BOOL CALLBACK answerBox(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (owner != search.processId || std::string(className) != "#32770" || search.answered.count(window) ||
+        !::IsWindowVisible(window))
+        return TRUE;
+    // A box still being built has no texts yet; it is looked at again on the next tick.
+    char caption[256] = {}, text[1024] = {};
+    if (::GetWindowTextA(window, caption, sizeof caption) == 0 ||
+        ::GetWindowTextA(::GetDlgItem(window, 0xFFFF), text, sizeof text) == 0)
+        return TRUE;
+    search.answered.insert(window);
+    const bool question = ::GetDlgItem(window, IDYES) != nullptr;
+    search.run->shown.push_back({caption, text, question});
+    ::PostMessageA(window, WM_COMMAND, question ? search.answer : IDOK, 0);
+    return TRUE;
+}
+
+// The registration tool of this process's own bitness, as an installer of that bitness starts it: the system
+// folder as this process sees it, which for a 32-bit process on 64-bit Windows is the 32-bit one (syswow64).
+std::wstring ownRegsvr32() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length) + L"\\regsvr32.exe";
+}
+
+// The registration tool of the other bitness: from a 64-bit process the 32-bit one (syswow64); from a 32-bit
+// process on 64-bit Windows the 64-bit one, which the "Sysnative" alias of the system folder reaches.
+std::wstring otherRegsvr32() {
+    wchar_t folder[MAX_PATH] = {};
+    if (underWow64()) {
+        const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
+        return std::wstring(folder, length) + L"\\Sysnative\\regsvr32.exe";
+    }
+    const UINT length = ::GetSystemWow64DirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length) + L"\\regsvr32.exe";
+}
+
 // Runs regsvr32 on a DLL and answers the message boxes its process shows, as the user would.
-ToolRun regsvr32(const std::wstring& arguments, int answer) {
+ToolRun regsvr32(const std::wstring& arguments, int answer, const std::wstring& tool = ownRegsvr32()) {
     ToolRun run;
-    std::wstring command = L"regsvr32.exe " + arguments;
+    std::wstring command = quoted(tool) + L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!::CreateProcessW(tool.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return run;
     win::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    struct Search {
-        DWORD processId;
-        std::set<HWND> answered;
-        ToolRun* run;
-        int answer;
-    } search{process.dwProcessId, {}, &run, answer};
+    BoxSearch search{process.dwProcessId, {}, &run, answer};
     for (int tick = 0; tick < 1500; ++tick) {
         if (::WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) break;
-        ::EnumWindows(
-            [](HWND window, LPARAM context) -> BOOL {
-                auto& search = *reinterpret_cast<Search*>(context);
-                DWORD owner = 0;
-                ::GetWindowThreadProcessId(window, &owner);
-                char className[16] = {};
-                ::GetClassNameA(window, className, sizeof className);
-                if (owner != search.processId || std::string(className) != "#32770" ||
-                    search.answered.count(window) || !::IsWindowVisible(window))
-                    return TRUE;
-                // A box still being built has no texts yet; it is looked at again on the next tick.
-                char caption[256] = {}, text[1024] = {};
-                if (::GetWindowTextA(window, caption, sizeof caption) == 0 ||
-                    ::GetWindowTextA(::GetDlgItem(window, 0xFFFF), text, sizeof text) == 0)
-                    return TRUE;
-                search.answered.insert(window);
-                const bool question = ::GetDlgItem(window, IDYES) != nullptr;
-                search.run->shown.push_back({caption, text, question});
-                ::PostMessageA(window, WM_COMMAND, question ? search.answer : IDOK, 0);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        ::EnumWindows(answerBox, reinterpret_cast<LPARAM>(&search));
     }
     if (::WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 99);
     ::GetExitCodeProcess(process.hProcess, &run.exitCode);
     return run;
-}
-
-std::wstring quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
 }
 
 // Office and other software as a machine has them: another add-in beside ours, another class beside ours.
@@ -224,13 +306,17 @@ InstallationFixture::Options installerWith(const std::string& remove) {
 
 TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
     OtherSoftware other;
-    const bool vendorKeyExisted = fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Corvane");
     InstallationFixture installed(installerWith("C:\\Quillery\\cleanup.exe /all"));
-    installed.leaveMachineKey();  // the add-in deletes the key itself
     const std::set<std::wstring> before = snapshot();
-    const std::wstring dll = quoted(hostsim::addInBesideProgram());
+    const std::wstring dll = hostsim::addInBesideProgram();
 
-    ASSERT_EQ(regsvr32(L"/s " + dll, IDYES).exitCode, 0u);
+    ASSERT_EQ(regsvr32(L"/s " + quoted(dll), IDYES).exitCode, 0u);
+    // This bitness's registration is in its own view alone; the type library's key is shared, with an entry
+    // per bitness.
+    EXPECT_EQ(registrationIn(kOwnView), registeredAs(dll));
+    EXPECT_EQ(registrationIn(kOtherView), kNotRegistered);
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, typeLibraryEntry(kOwnSystemKind), ""), narrow(dll));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, typeLibraryEntry(kOtherSystemKind), ""), "<missing>");
     for (const char* app : kOfficeApps) {
         EXPECT_EQ(fixtures::dwordOf(HKEY_LOCAL_MACHINE, addInKey(app), "LoadBehavior"), 3u) << app;
         EXPECT_EQ(stringValue(HKEY_LOCAL_MACHINE, addInKey(app), "FriendlyName"), "Corvane Quillery") << app;
@@ -251,7 +337,7 @@ TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
         ::CoUninitialize();
     }
 
-    const ToolRun removal = regsvr32(L"/u /s " + dll, IDYES);
+    const ToolRun removal = regsvr32(L"/u /s " + quoted(dll), IDYES);
     EXPECT_EQ(removal.exitCode, 0u);
     ASSERT_EQ(removal.shown.size(), 2u);
     EXPECT_TRUE(removal.shown[0].question);
@@ -260,19 +346,15 @@ TEST(Registration, Regsvr32RegistersAndRemovesExactlyWhatItShould) {
     EXPECT_EQ(removal.shown[1].text, "Quillery has been removed.");
 
     const std::set<std::wstring> after = snapshot();
-    std::vector<std::wstring> gone = difference(before, after), added = difference(after, before);
-    for (std::wstring& line : gone) line = line.substr(0, line.find(L" : "));
-    const std::wstring installationKey = L"HKLM\\Software\\Corvane\\Toolbar_Office";
+    const std::vector<std::wstring> gone = difference(before, after), added = difference(after, before);
     for (const std::wstring& line : gone)
-        EXPECT_EQ(line.rfind(installationKey, 0), 0u)
-            << "removed besides the installation key: " << narrow({line});
+        EXPECT_TRUE(inInstallationKey(line)) << "removed besides the installation key: " << narrow(line);
     ASSERT_EQ(added.size(), 1u) << narrow(added);
     const std::string runOnce = narrow(added);
     EXPECT_NE(runOnce.find("RunOnce : " + clsidText(CLSID_Connect) + " = 1:"), std::string::npos) << runOnce;
     EXPECT_EQ(stringValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect).c_str()),
               "C:\\Quillery\\cleanup.exe /all");
     fixtures::deleteValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect));
-    if (!vendorKeyExisted) fixtures::deleteTree(HKEY_LOCAL_MACHINE, "Software\\Corvane");
 }
 
 struct UnregisterCase {
@@ -282,7 +364,8 @@ struct UnregisterCase {
     int answer;
     HRESULT expected;
     bool keysRemain;
-    std::string runOnce;  // expected run-once command, "<missing>" for none
+    std::string runOnce;     // expected run-once command, "<missing>" for none
+    bool bothViews = false;  // the installer wrote the installation key into the other view too
 };
 
 TEST(Registration, UnregistrationFollowsTheUsersAnswerAndTheInstallersCommand) {
@@ -292,11 +375,19 @@ TEST(Registration, UnregistrationFollowsTheUsersAnswerAndTheInstallersCommand) {
         {"empty Remove", true, "", IDYES, S_OK, false, "<missing>"},
         {"real Remove", true, "C:\\cleanup.exe /q", IDYES, S_OK, false, "C:\\cleanup.exe /q"},
         {"no installation key: texts are the keys", false, "", IDYES, S_OK, false, "<missing>"},
+        {"installation key in both views", true, "", IDYES, S_OK, false, "<missing>", true},
     };
     for (const UnregisterCase& row : cases) {
         InstallationFixture::Options options = installerWith(row.remove);
         options.machineKey = row.installed;
         InstallationFixture installed(options);
+        std::unique_ptr<fixtures::CreatedKey> otherViewKey;
+        if (row.bothViews) {
+            otherViewKey =
+                std::make_unique<fixtures::CreatedKey>(HKEY_LOCAL_MACHINE, kInstallationKey, kOtherView);
+            fixtures::setString(HKEY_LOCAL_MACHINE, kInstallationKey, "XMLStrings",
+                                installed.filePathOf("XMLStrings"), kOtherView);
+        }
         ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK) << row.name;
         if (!row.installed) {
             EXPECT_EQ(stringValue(HKEY_LOCAL_MACHINE, uninstallKey(), "DisplayName"), "Corvane Quillery");
@@ -312,6 +403,11 @@ TEST(Registration, UnregistrationFollowsTheUsersAnswerAndTheInstallersCommand) {
         EXPECT_EQ(fixtures::keyExists(HKEY_LOCAL_MACHINE, addInKey("Word")), row.keysRemain) << row.name;
         EXPECT_EQ(fixtures::keyExists(HKEY_LOCAL_MACHINE, kInstallationKey), row.installed && row.keysRemain)
             << row.name;
+        // A 32-bit library on 64-bit Windows removes the key from the 64-bit view as well; a 64-bit library
+        // leaves the 32-bit view alone.
+        EXPECT_EQ(fixtures::keyExists(HKEY_LOCAL_MACHINE, kInstallationKey, kOtherView),
+                  row.bothViews && (row.keysRemain || !underWow64()))
+            << row.name;
         EXPECT_EQ(stringValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect).c_str()), row.runOnce)
             << row.name;
         fixtures::deleteValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect));
@@ -321,6 +417,123 @@ TEST(Registration, UnregistrationFollowsTheUsersAnswerAndTheInstallersCommand) {
             fixtures::deleteValue(HKEY_LOCAL_MACHINE, kRunOnce, clsidText(CLSID_Connect));
         }
     }
+}
+
+// A file of the build of the other bitness, when this build was told where that is (scripts/test.sh builds
+// both and tells each of the other): a folder of the Unix file system, which the prefix sees under Z:. Empty
+// when it was not told.
+std::wstring peerFile(const wchar_t* name) {
+    const std::string folder = QUILLERY_PEER_BIN;
+    if (folder.empty()) return std::wstring();
+    std::wstring path = L"Z:" + std::wstring(folder.begin(), folder.end()) + L"\\" + name;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+struct ProgramRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;
+};
+
+// Runs a program to its end (a minute at most) and collects what it writes.
+ProgramRun runProgram(const std::wstring& program, const std::wstring& arguments) {
+    ProgramRun run;
+    wchar_t folder[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring outputPath =
+        std::wstring(folder) + L"quillery-output-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    {
+        win::UniqueHandle output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!output) return run;
+        std::wstring command = quoted(program) + L" " + arguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output.get();
+        PROCESS_INFORMATION process = {};
+        if (!::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                              &startup, &process))
+            return run;
+        win::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+        if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
+            ::TerminateProcess(process.hProcess, 99);
+        ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    }
+    win::UniqueHandle input(::CreateFileW(outputPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[4096];
+    DWORD read = 0;
+    while (input && ::ReadFile(input.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        run.output.append(buffer, read);
+    input.reset();
+    ::DeleteFileW(outputPath.c_str());
+    return run;
+}
+
+// Lines of `after` that are not in `before`, and lines of `before` gone from `after` that are not in the
+// installation key of either view (which unregistration deletes).
+std::string changesBesidesTheInstallationKeys(const std::set<std::wstring>& before,
+                                              const std::set<std::wstring>& after) {
+    std::vector<std::wstring> changes;
+    for (const std::wstring& line : difference(before, after))
+        if (!inInstallationKey(line)) changes.push_back(L"gone: " + line);
+    for (const std::wstring& line : difference(after, before)) changes.push_back(L"added: " + line);
+    return narrow(changes);
+}
+
+// 64-bit Windows with both libraries, as for a machine where 32-bit Office may be replaced by 64-bit Office
+// or the other way round: each bitness registers into its own view, and the ProgIDs and the type library's
+// key are shared. Removing this bitness leaves the other's registration exactly as it was alone, and the
+// other's Office still loads its add-in with its texts; removing the other too gives back the machine as it
+// was.
+TEST(Registration, EachBitnessRegistersInItsOwnViewAndRemovingOneLeavesTheOther) {
+    const std::wstring ownDll = hostsim::addInBesideProgram();
+    const std::wstring otherDll = peerFile(L"Quillery.dll");
+    if (otherDll.empty()) GTEST_SKIP() << "the build of the other bitness is not known (QUILLERY_PEER_BIN)";
+    // Office of either bitness has been installed once: its add-in keys are there in both views.
+    std::vector<std::unique_ptr<fixtures::CreatedKey>> office;
+    for (const REGSAM view : {kOwnView, kOtherView}) {
+        for (const char* app : kOfficeApps) {
+            office.push_back(std::make_unique<fixtures::CreatedKey>(
+                HKEY_LOCAL_MACHINE, std::string("Software\\Microsoft\\Office\\") + app + "\\Addins", view));
+        }
+    }
+    // The installer writes the installation key into both views, naming the same files.
+    InstallationFixture installed;
+    const fixtures::CreatedKey otherInstallation(HKEY_LOCAL_MACHINE, kInstallationKey, kOtherView);
+    for (const InstallationFixture::File& file : InstallationFixture::files()) {
+        ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, kInstallationKey, file.valueName,
+                                        installed.filePathOf(file.valueName), kOtherView));
+    }
+    const fixtures::PrinterFixture printer;
+    const std::set<std::wstring> before = snapshot();
+
+    ASSERT_EQ(regsvr32(L"/s " + quoted(otherDll), IDYES, otherRegsvr32()).exitCode, 0u);
+    const std::set<std::wstring> otherAlone = snapshot();
+    ASSERT_EQ(regsvr32(L"/s " + quoted(ownDll), IDYES).exitCode, 0u);
+    EXPECT_EQ(registrationIn(kOwnView), registeredAs(ownDll));
+    EXPECT_EQ(registrationIn(kOtherView), registeredAs(otherDll));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, typeLibraryEntry(kOwnSystemKind), ""), narrow(ownDll));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, typeLibraryEntry(kOtherSystemKind), ""), narrow(otherDll));
+
+    const ToolRun removal = regsvr32(L"/u /s " + quoted(ownDll), IDYES);
+    EXPECT_EQ(removal.exitCode, 0u);
+    EXPECT_EQ(changesBesidesTheInstallationKeys(otherAlone, snapshot()), "");
+    EXPECT_FALSE(fixtures::keyExists(HKEY_LOCAL_MACHINE, kInstallationKey, kOwnView));
+    EXPECT_TRUE(fixtures::keyExists(HKEY_LOCAL_MACHINE, kInstallationKey, kOtherView));
+    const ProgramRun otherHost = runProgram(peerFile(L"quillery-hostsim.exe"), L"word");
+    EXPECT_EQ(otherHost.exitCode, 0u) << otherHost.output;
+    EXPECT_NE(otherHost.output.find(
+                  "TandrelQuillery.Connect  \"Corvane Quillery\"  Load at start-up (3)  -> loaded"),
+              std::string::npos)
+        << otherHost.output;
+    EXPECT_NE(otherHost.output.find("button ButtonPrintWordID  \"Print\""), std::string::npos)
+        << otherHost.output;
+
+    ASSERT_EQ(regsvr32(L"/u /s " + quoted(otherDll), IDYES, otherRegsvr32()).exitCode, 0u);
+    EXPECT_EQ(changesBesidesTheInstallationKeys(before, snapshot()), "");
 }
 
 // A copy of the DLL whose script 100 is replaced, loaded under its own name.

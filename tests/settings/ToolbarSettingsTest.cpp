@@ -3,14 +3,18 @@
 #include "settings/PrinterQuery.h"
 #include "settings/RegistryAccess.h"
 #include "tests/support/RegistryRecorder.h"
+#include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,13 +87,15 @@ TEST(ToolbarSettingsPrinter, FriendlyNameWithBackslashNamesANestedKey) {
 
 TEST(ToolbarSettingsPrinter, NUpStoredAsTwoCharacterTextStillCounts) {
     PrinterFixture printer(PrinterFixture::makers({}));
-    ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), "OnceNUp", "ab"));
+    ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), "OnceNUp", "ab",
+                                    PrinterFixture::kDriverView));
     EXPECT_EQ("--N-", flags(ToolbarSettings()));
 }
 
 TEST(ToolbarSettingsPrinter, NUpStoredAsEightCharacterTextDoesNotCount) {
     PrinterFixture printer(PrinterFixture::makers({}));
-    ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), "OnceNUp", "abcdefgh"));
+    ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), "OnceNUp", "abcdefgh",
+                                    PrinterFixture::kDriverView));
     EXPECT_EQ("----", flags(ToolbarSettings()));
 }
 
@@ -115,6 +121,65 @@ TEST(ToolbarSettingsPrinter, DriverKeyIsProbedInThe64BitView) {
               recorder.queriedValues);
 }
 
+// --- The driver's key in the 64-bit view, whatever the bitness of the process
+
+// A 64-bit driver keeps its key in the 64-bit view. The decoy is a key of the same name in the 32-bit view
+// with other values: a 64-bit process never sees it, and a 32-bit process (32-bit Office on 64-bit Windows)
+// that did not ask for the 64-bit view would probe, read and write it instead of the driver's.
+struct DriverViewRow {
+    const char* name;
+    std::map<std::string, uint32_t> driver;
+    std::optional<uint32_t> duplexer;  // the driver's "PrintDuplexerPresent"
+    std::map<std::string, uint32_t> decoy;
+    const char* offered;     // the capabilities, as flags() spells them
+    uint32_t duplexWritten;  // what two-sided printing stores
+};
+
+TEST(ToolbarSettingsDriverView, TheDriversKeyIsProbedReadAndWrittenInThe64BitViewAlone) {
+    const std::map<std::string, uint32_t> all = {
+        {"OnceBlackAndWhite", 0}, {"OnceDuplex", 0}, {"OnceNUp", 0}, {"OncePrintQuality", 0}};
+    const std::map<std::string, uint32_t> allOfDecoy = {
+        {"OnceBlackAndWhite", 9}, {"OnceDuplex", 9}, {"OnceNUp", 9}, {"OncePrintQuality", 9}};
+    const std::vector<DriverViewRow> rows = {
+        {"driver: duplex and quality, a duplexer; decoy: the other two, no duplexer",
+         {{"OnceDuplex", 0}, {"OncePrintQuality", 0}},
+         1,
+         {{"OnceBlackAndWhite", 9}, {"OnceNUp", 9}, {"PrintDuplexerPresent", 0}},
+         "-D-Q",
+         6},
+        {"driver: everything, no duplexer; decoy: a duplexer",
+         all,
+         std::nullopt,
+         {{"PrintDuplexerPresent", 1}},
+         "BDNQ",
+         2},
+        {"driver: nothing; decoy: everything", {}, std::nullopt, allOfDecoy, "----", 2},
+    };
+    for (const DriverViewRow& row : rows) {
+        PrinterFixture::Options options = PrinterFixture::makers(row.driver);
+        options.duplexerPresent = row.duplexer;
+        options.decoyValues = row.decoy;
+        PrinterFixture printer(options);
+        const ToolbarSettings settings;
+        EXPECT_EQ(row.offered, flags(settings)) << row.name;
+
+        EXPECT_TRUE(settings.writeOnceBlackAndWhite(2)) << row.name;
+        EXPECT_TRUE(settings.writeOnceDuplex(2)) << row.name;
+        EXPECT_TRUE(settings.writeOnceNUp(4)) << row.name;
+        EXPECT_TRUE(settings.writeOncePrintQuality(3)) << row.name;
+        EXPECT_EQ(2u, printer.valueOf("OnceBlackAndWhite").value_or(0xDEAD)) << row.name;
+        EXPECT_EQ(row.duplexWritten, printer.valueOf("OnceDuplex").value_or(0xDEAD)) << row.name;
+        EXPECT_EQ(4u, printer.valueOf("OnceNUp").value_or(0xDEAD)) << row.name;
+        EXPECT_EQ(3u, printer.valueOf("OncePrintQuality").value_or(0xDEAD)) << row.name;
+        for (const auto& [name, unused] : all) {
+            const auto kept = row.decoy.find(name);
+            EXPECT_EQ(kept == row.decoy.end() ? std::nullopt : std::optional<uint32_t>(kept->second),
+                      printer.valueOf(name, PrinterFixture::kDecoyView))
+                << row.name << ": the decoy's " << name;
+        }
+    }
+}
+
 TEST(ToolbarSettingsPrinter, WithoutRegistryObjectNothingIsOfferedOrWritten) {
     PrinterFixture printer;
     InstallationFixture installation;
@@ -130,7 +195,7 @@ TEST(ToolbarSettingsPrinter, WithoutRegistryObjectNothingIsOfferedOrWritten) {
 // --- One-shot values for the next job
 
 std::optional<uint32_t> once(const PrinterFixture& printer, const char* name) {
-    return fixtures::dwordOf(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), name);
+    return printer.valueOf(name);
 }
 
 TEST(ToolbarSettingsOneShot, ValuesLandInTheDriversKeyAsGiven) {
@@ -193,9 +258,11 @@ TEST(ToolbarSettingsOneShot, WritesWithoutADriverKeyFailAndTouchNothing) {
 TEST(ToolbarSettingsOneShot, WriteToAVanishedDriverKeyFailsAndDoesNotCreateIt) {
     PrinterFixture printer;
     const ToolbarSettings settings;
-    ASSERT_TRUE(fixtures::deleteTree(HKEY_LOCAL_MACHINE, printer.settingsKeyPath()));
+    ASSERT_TRUE(
+        fixtures::deleteTree(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), PrinterFixture::kDriverView));
     EXPECT_FALSE(settings.writeOncePrintQuality(2));
-    EXPECT_FALSE(fixtures::keyExists(HKEY_LOCAL_MACHINE, printer.settingsKeyPath()));
+    EXPECT_FALSE(
+        fixtures::keyExists(HKEY_LOCAL_MACHINE, printer.settingsKeyPath(), PrinterFixture::kDriverView));
 }
 
 // --- Per-user control states
@@ -243,6 +310,20 @@ TEST(ToolbarSettingsPaths, SevenPathsComeFromTheInstallationKey) {
     EXPECT_EQ(installation.filePathOf("XMLPowerPointLarge"), settings.powerPointLargeXmlPath());
     EXPECT_EQ(installation.filePathOf("XMLPowerPointLargeGeneric"), settings.powerPointLargeGenericXmlPath());
     EXPECT_NE("", settings.stringsFilePath());
+}
+
+TEST(ToolbarSettingsPaths, TheInstallationKeyIsReadInTheProcesssOwnView) {
+    // An installation of the other bitness keeps its key, with its own files, in the other view.
+    const REGSAM other = fixtures::otherView();
+    fixtures::CreatedKey otherKey(HKEY_LOCAL_MACHINE, InstallationFixture::kKeyPath, other);
+    ASSERT_TRUE(otherKey.created());
+    ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, InstallationFixture::kKeyPath, "XMLStrings",
+                                    "C:\\Other\\strings.xml", other));
+    {
+        InstallationFixture installation;
+        EXPECT_EQ(installation.filePathOf("XMLStrings"), ToolbarSettings().stringsFilePath());
+    }
+    EXPECT_EQ("", ToolbarSettings().stringsFilePath());
 }
 
 TEST(ToolbarSettingsPaths, PathOf259CharactersIsReturnedWhole) {

@@ -40,6 +40,11 @@ BOOL WINAPI answersTrue(HANDLE, PBOOL answer) {
     return FALSE;
 }
 
+BOOL WINAPI answersFalse(HANDLE, PBOOL answer) {
+    *answer = FALSE;
+    return TRUE;
+}
+
 BOOL WINAPI answersTwo(HANDLE, PBOOL answer) {
     *answer = 2;
     return TRUE;
@@ -49,6 +54,8 @@ FARPROC WINAPI getProcAddress(HMODULE module, LPCSTR name) {
     const bool byName = reinterpret_cast<uintptr_t>(name) > 0xFFFF;
     if (byName && std::string(name) == "IsWow64Process") {
         switch (active->wow64) {
+            case RegistryRecorder::Wow64::ReportsFalse:
+                return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(answersFalse));
             case RegistryRecorder::Wow64::ReportsTrue:
                 return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(answersTrue));
             case RegistryRecorder::Wow64::ReportsTwo:

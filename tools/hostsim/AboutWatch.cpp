@@ -18,18 +18,19 @@ void say(const wchar_t* text) {
     std::fflush(stdout);
 }
 
+// Called back by the window enumeration with the platform's calling convention, which a lambda does not have
+// on every machine.
+BOOL CALLBACK keepVisibleDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (std::wcscmp(name, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 HWND visibleDialogOfThread() {
     HWND box = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[16] = {};
-            ::GetClassNameW(window, name, 16);
-            if (std::wcscmp(name, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    ::EnumThreadWindows(::GetCurrentThreadId(), keepVisibleDialog, reinterpret_cast<LPARAM>(&box));
     return box;
 }
 

@@ -24,10 +24,13 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "settings/ToolbarSettings.h"
+#include "tools/fixtures/PrinterFixture.h"
+#include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AboutWatch.h"
 #include "tools/hostsim/GroupWindow.h"
 #include "tools/hostsim/HostSession.h"
@@ -67,7 +70,8 @@ void showControl(const ShownControl& control) {
         printLine(L"        item " + item.id + L"  \"" + item.label + L"\"");
 }
 
-// The one-shot values in the default printer's driver key, as the driver will find them.
+// The one-shot values in the default printer's driver key, as the driver will find them: a 64-bit driver
+// keeps its key in the 64-bit view, which a 32-bit host reaches only by asking for it.
 void showDriverKey() {
     const ToolbarSettings settings;
     const std::string key = settings.printerSettingsKeyPath();
@@ -75,14 +79,12 @@ void showDriverKey() {
         printLine(L"  the default printer has no driver settings key");
         return;
     }
-    printLine(L"  HKLM\\" + std::wstring(key.begin(), key.end()));
+    printLine(L"  HKLM\\" + std::wstring(key.begin(), key.end()) + L" (64-bit view)");
     for (const char* name : {"OnceBlackAndWhite", "OnceDuplex", "OnceNUp", "OncePrintQuality"}) {
-        DWORD value = 0;
-        DWORD size = sizeof(value);
-        const bool present = ::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr,
-                                            &value, &size) == ERROR_SUCCESS;
+        const std::optional<uint32_t> value =
+            fixtures::dwordOf(HKEY_LOCAL_MACHINE, key, name, fixtures::PrinterFixture::kDriverView);
         printLine(L"    " + std::wstring(name, name + std::strlen(name)) + L" = " +
-                  (present ? std::to_wstring(value) : L"(absent)"));
+                  (value ? std::to_wstring(*value) : L"(absent)"));
     }
 }
 
@@ -167,6 +169,13 @@ bool parse(int argc, wchar_t** argv, Command& command) {
     return command.host != nullptr;
 }
 
+// The host's bitness, as Office names its two builds. A 32-bit host on 64-bit Windows finds the machine's
+// add-in keys in the 32-bit view of the registry (where a 32-bit add-in registers), the user's in the one
+// view that both bitnesses share, and loads only an add-in of its own bitness.
+const wchar_t* bitness() {
+    return sizeof(void*) == 8 ? L"64-bit" : L"32-bit";
+}
+
 int run(const Command& command) {
     HostSession::Options options;
     options.disableSlowAddIns = command.disableSlow;
@@ -175,9 +184,10 @@ int run(const Command& command) {
     std::unique_ptr<hostsim::AboutWatch> about;
     if (!command.window) about = std::make_unique<hostsim::AboutWatch>(command.aboutSignal);
 
-    printLine(L"==== " + std::wstring(command.host->title) + L" starts");
+    printLine(L"==== " + std::wstring(command.host->title) + L" (" + bitness() + L") starts");
     session.start();
-    printLine(L"---- add-ins in " + hostsim::addInsKeyPath(*command.host) + L" (machine and user) ----");
+    printLine(L"---- add-ins in " + hostsim::addInsKeyPath(*command.host) + L" (machine: its " + bitness() +
+              L" view; user) ----");
     if (session.addIns().empty()) printLine(L"  none");
     for (const HostSession::ListedAddIn& listed : session.addIns()) {
         std::wstring line = L"  " + listed.key.keyPath(*command.host);
@@ -243,7 +253,7 @@ int run(const Command& command) {
         showHostCalls(session);
     }
 
-    printLine(L"==== " + std::wstring(command.host->title) + L" exits");
+    printLine(L"==== " + std::wstring(command.host->title) + L" (" + bitness() + L") exits");
     const std::vector<size_t> traced = traceSizes(session);
     session.shutDown();
     showTraceSince(session, traced);

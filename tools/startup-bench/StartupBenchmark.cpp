@@ -163,9 +163,10 @@ struct Spooler {
 // read opens, queries and closes its key. Milliseconds.
 double platformCallsOfConnect(const Spooler& spooler) {
     const double start = now();
-    const auto readValue = [](HKEY root, const std::string& key, const char* name, char* data, DWORD size) {
+    const auto readValue = [](HKEY root, const std::string& key, const char* name, char* data, DWORD size,
+                              REGSAM view) {
         HKEY opened = nullptr;
-        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return;
+        if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return;
         ::RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
         ::RegCloseKey(opened);
     };
@@ -186,12 +187,13 @@ double platformCallsOfConnect(const Spooler& spooler) {
          {fixtures::PrinterFixture::kOnceBlackAndWhite, fixtures::PrinterFixture::kOnceDuplex,
           fixtures::PrinterFixture::kOnceNUp, fixtures::PrinterFixture::kOncePrintQuality}) {
         char data[4];
-        readValue(HKEY_LOCAL_MACHINE, driverKey, probe, data, sizeof data);
+        readValue(HKEY_LOCAL_MACHINE, driverKey, probe, data, sizeof data,
+                  fixtures::PrinterFixture::kDriverView);
     }
     for (const fixtures::InstallationFixture::File& file : fixtures::InstallationFixture::files()) {
         char path[260] = {};
         readValue(HKEY_LOCAL_MACHINE, fixtures::InstallationFixture::kKeyPath, file.valueName, path,
-                  sizeof path);
+                  sizeof path, 0);
         const HANDLE opened = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE) continue;
@@ -333,7 +335,9 @@ int wmain(int argc, wchar_t** argv) {
         fixtures::setString(HKEY_LOCAL_MACHINE, nullClass.path(), "ThreadingModel", "Apartment");
         fixtures::setString(HKEY_LOCAL_MACHINE, nullProgId.path(), "", narrow(classText));
 
-        std::printf("start-up of the add-in against the null add-in, %d warm runs each, interleaved\n", runs);
+        std::printf(
+            "start-up of the %d-bit add-in against the %d-bit null add-in, %d warm runs each, interleaved\n",
+            static_cast<int>(sizeof(void*) * 8), static_cast<int>(sizeof(void*) * 8), runs);
         std::printf("%-11s %10s %10s %10s %10s %7s %7s %10s %10s %10s %10s\n", "host", "ours min", "ours med",
                     "null min", "null med", "ratio", "(min)", "ours cold", "null cold", "ours adds",
                     "spooler");
