@@ -112,12 +112,24 @@ window_shot() {
     xvfb-run -a -s "-screen 0 1024x400x24" scripts/lib/window-shot.sh "$BUILD_DIR" "$PREFIX" "$@"
 }
 
+# A shipped string file beside the fixtures' files, its copyright years filled as the package's build fills them.
+install_string_file() {
+    sed "s/%COPYRIGHT_YEARS%/$(date +%Y)/" "strings/$1.xml" >"$PREFIX/drive_c/Quillery/strings-$1.xml"
+}
+
 show_group_windows() {
     stop_wine "$PREFIX"
     local host
     for host in word excel powerpoint; do
         window_shot "$host" "$DEMO_DIR/group-$host.png"
     done
+    # Word in German, and in Japanese in a process of code page 932, as on a Japanese Windows.
+    make_locale "$DEMO_DIR/locale" ja_JP
+    install_string_file de
+    install_string_file ja
+    QUILLERY_SHOT_STRINGS="$INSTALL_DIR\\strings-de.xml" window_shot word "$DEMO_DIR/group-word-de.png"
+    QUILLERY_SHOT_STRINGS="$INSTALL_DIR\\strings-ja.xml" QUILLERY_SHOT_LOCALE=ja_JP QUILLERY_LOCALES="$DEMO_DIR/locale" \
+        window_shot word "$DEMO_DIR/group-word-ja.png"
 }
 
 # The group's About button pressed on a virtual X screen, once in English and once in Arabic (right to left):
@@ -131,14 +143,19 @@ about_shot() {
 show_about_boxes() {
     stop_wine "$PREFIX"
     make_locale "$DEMO_DIR/locale" ar_EG
+    make_locale "$DEMO_DIR/locale" he_IL
     cp tools/hostsim/data/strings-ar.xml "$PREFIX/drive_c/Quillery/strings-ar.xml"
+    install_string_file he
     about_shot "$DEMO_DIR/about-left-to-right.png"
-    about_shot "$DEMO_DIR/about-right-to-left.png" "$INSTALL_DIR\\strings-ar.xml"
+    about_shot "$DEMO_DIR/about-right-to-left.png" "$INSTALL_DIR\\strings-ar.xml" ar_EG
+    QUILLERY_SHOT_FONT='DejaVu Sans' about_shot "$DEMO_DIR/about-hebrew.png" "$INSTALL_DIR\\strings-he.xml" he_IL
 }
 
 show_pictures() {
     echo "The groups:    $DEMO_DIR/group-word.png, $DEMO_DIR/group-excel.png, $DEMO_DIR/group-powerpoint.png"
-    echo "The About box: $DEMO_DIR/about-left-to-right.png and $DEMO_DIR/about-right-to-left.png"
+    echo "Word's group in German and Japanese: $DEMO_DIR/group-word-de.png, $DEMO_DIR/group-word-ja.png"
+    echo "The About box: $DEMO_DIR/about-left-to-right.png, $DEMO_DIR/about-right-to-left.png and" \
+        "$DEMO_DIR/about-hebrew.png"
     echo "(the README shows copies of them from docs/; cp $DEMO_DIR/group-*.png $DEMO_DIR/about-*.png docs/ refreshes those)"
 }
 

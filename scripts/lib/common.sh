@@ -9,8 +9,9 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix mingw-w64-tools wine64
                    wine32:i386 googletest libbenchmark-dev clang libclang-rt-14-dev locales wixl msitools
                    osslsigncode)
-# What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick.
-QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick)
+# What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick, and fonts
+# with Japanese and Hebrew letters for the pictures in those languages.
+QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-core)
 
 # Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
 # to run and fails.
@@ -141,4 +142,16 @@ registry_snapshot() {
             !/^\[HKEY_CURRENT_USER\\Software\\(Wine|Microsoft\\SystemCertificates|Microsoft\\Windows\\CurrentVersion\\Wintrust)[]\\]/'
     done
     rm -f "$file"
+}
+
+# For a picture in another language: the installation key's "XMLStrings" names the string file $1 (a Windows
+# path) until restore_string_file puts the previous value back. The prefix's environment must be set.
+swap_string_file() {
+    SAVED_STRINGS=$(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings | tr -d '\r' |
+        sed -n 's/.*REG_SZ *//p')
+    wine64 reg add 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings /t REG_SZ /d "$1" /f >/dev/null
+}
+restore_string_file() {
+    wine64 reg add 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings /t REG_SZ /d "$SAVED_STRINGS" /f \
+        >/dev/null
 }
