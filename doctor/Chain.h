@@ -36,7 +36,10 @@ struct Chain {
     RegistryAccess registry;
     ToolbarSettings settings;
 
+    bool hostHasKey[kHostCount] = {};
     bool hostLoadsAddIn[kHostCount] = {};
+    // Office's policies, signature rule and Disabled Items let the host load it.
+    bool officeAllows[kHostCount] = {};
     bool serverReady = false;
     // The DLL that COM loads for the add-in, and its signature.
     std::wstring serverPath;

@@ -38,11 +38,12 @@ std::string untrustedBecause(const trust::Signature& signature) {
     return "it is signed by " + quoted(signature.signer) + ", who is not a trusted publisher";
 }
 
-Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* loads) {
+// The host's rules on the add-in, given that its key lets it load; `allows` says whether they do.
+Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* allows) {
     const HostNames& host = kHosts[index];
     const std::string app = host.title;
     Finding result{std::string("rules.") + host.link, app + " rules", Status::Broken, {}, kAskAdministrator};
-    *loads = false;
+    *allows = false;
     if (rules.on(rules.disableAll)) {
         result.found = "policy DisableAllAddins = 1 (" + narrow(rules.disableAll->where) + "): " + app +
                        " loads no add-in at all";
@@ -83,7 +84,7 @@ Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* 
             return result;
         }
     }
-    *loads = alwaysOn || chain.hostLoadsAddIn[index];
+    *allows = true;
     result.status = Status::Ok;
     result.fix.clear();
     result.found = alwaysOn ? "the administrators' list always enables it (" + narrow(rules.managedWhere) +
@@ -136,10 +137,13 @@ void checkSignature(Chain& chain) {
 void checkOfficeRules(Chain& chain) {
     for (int index = 0; index < kHostCount; ++index) {
         const HostRules rules = readHostRules(kHosts[index].officeKey);
-        bool loads = false;
-        Finding finding = verdictFor(chain, index, rules, &loads);
-        // Always enabled by the administrators: the key's LoadBehavior no longer keeps it off.
-        if (loads && !chain.hostLoadsAddIn[index]) {
+        bool allows = false;
+        Finding finding = verdictFor(chain, index, rules, &allows);
+        chain.officeAllows[index] = allows;
+        // Always enabled by the administrators: the key's LoadBehavior no longer keeps it off (a host still
+        // knows only the add-ins it has a key for).
+        if (allows && rules.managed == L'1' && chain.hostHasKey[index] && !chain.hostLoadsAddIn[index]) {
+            chain.hostLoadsAddIn[index] = true;
             for (Finding& keyLine : chain.report.findings) {
                 if (keyLine.link == std::string("office.") + kHosts[index].link) {
                     keyLine.status = Status::Ok;
@@ -147,7 +151,6 @@ void checkOfficeRules(Chain& chain) {
                 }
             }
         }
-        chain.hostLoadsAddIn[index] = loads;
         chain.report.findings.push_back(std::move(finding));
     }
 }
