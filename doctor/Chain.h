@@ -9,6 +9,7 @@
 #include "settings/DriverCapabilities.h"
 #include "settings/RegistryAccess.h"
 #include "settings/ToolbarSettings.h"
+#include "trust/Signature.h"
 
 namespace doctor {
 
@@ -35,8 +36,14 @@ struct Chain {
     RegistryAccess registry;
     ToolbarSettings settings;
 
+    bool hostHasKey[kHostCount] = {};
     bool hostLoadsAddIn[kHostCount] = {};
+    // Office's policies, signature rule and Disabled Items let the host load it.
+    bool officeAllows[kHostCount] = {};
     bool serverReady = false;
+    // The DLL that COM loads for the add-in, and its signature.
+    std::wstring serverPath;
+    trust::Signature signature;
     bool hostHasMarkup[kHostCount] = {};
     // The controls of the markup each host will be handed.
     std::vector<DeclaredControl> controls[kHostCount];
@@ -46,6 +53,8 @@ struct Chain {
 
 // The links, in the order Office meets them.
 void checkOfficeKeys(Chain& chain);
+void checkSignature(Chain& chain);
+void checkOfficeRules(Chain& chain);
 void checkClassRegistration(Chain& chain);
 void checkInstallationKey(Chain& chain);
 void checkMarkup(Chain& chain);

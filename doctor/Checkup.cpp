@@ -24,6 +24,8 @@ void Chain::add(const char* link, const char* title, Status status, std::string 
 Report runCheckup() {
     Chain chain;
     checkOfficeKeys(chain);
+    checkSignature(chain);
+    checkOfficeRules(chain);
     checkClassRegistration(chain);
     checkInstallationKey(chain);
     checkMarkup(chain);

@@ -115,6 +115,7 @@ void checkOfficeKeys(Chain& chain) {
                 kRepair);
             continue;
         }
+        chain.hostHasKey[index] = true;
         const HKEY root = inUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
         const std::string where = std::string(inUser ? "HKCU\\" : "HKLM\\") + path;
         if (!chain.registry.probeDword(root, path, "LoadBehavior", false)) {

@@ -77,6 +77,7 @@ void checkRibbons(Chain& chain) {
             if (!holds) blockers += (blockers.empty() ? "" : ", ") + std::string(why);
         };
         block(chain.hostLoadsAddIn[index], "add-in key");
+        block(chain.officeAllows[index], "Office's rules");
         block(chain.serverReady, "class registration");
         block(chain.settings.hasDefaultPrinter(), "default printer");
         block(chain.hostHasMarkup[index], "markup");

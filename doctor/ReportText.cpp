@@ -75,7 +75,7 @@ std::string asText(const Report& report) {
     return out;
 }
 
-std::string asJson(const Report& report) {
+std::string asJson(const Report& report, const RepairResult* repaired) {
     std::string out = std::string("{\"version\":\"") + kProductVersion +
                       "\",\"ribbonShows\":" + (report.ribbonShows() ? "true" : "false") +
                       ",\"hosts\":{\"word\":" + (report.wordShows ? "true" : "false") +
@@ -88,7 +88,27 @@ std::string asJson(const Report& report) {
         out += "{\"link\":" + jsonString(finding.link) + ",\"status\":\"" + statusName(finding.status) +
                "\",\"found\":" + jsonString(finding.found) + ",\"fix\":" + jsonString(finding.fix) + "}";
     }
-    return out + "\n]}\n";
+    out += "\n]";
+    if (repaired) {
+        // Its texts are UTF-8 already.
+        const auto raw = [](const std::string& text) {
+            std::string escaped = "\"";
+            for (const char c : text) {
+                if (c == '"' || c == '\\') escaped += '\\';
+                escaped += c;
+            }
+            return escaped + "\"";
+        };
+        out += ",\"repair\":{\"restoreFile\":" + raw(repaired->restoreFile) +
+               ",\"problem\":" + raw(repaired->problem) + ",\"changes\":[";
+        for (size_t index = 0; index < repaired->changes.size(); ++index) {
+            const Change& change = repaired->changes[index];
+            out += std::string(index ? ",\n" : "\n") + "{\"change\":" + raw(change.what) +
+                   ",\"done\":" + (change.done ? "true" : "false") + ",\"error\":" + raw(change.error) + "}";
+        }
+        out += "]}";
+    }
+    return out + "}\n";
 }
 
 }  // namespace doctor

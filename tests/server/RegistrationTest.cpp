@@ -624,13 +624,15 @@ TEST(Registration, RunningOutOfMemoryAnywhereIsReportedAndLeavesNothingBehind) {
                                         L"TypeLib"};
         for (const std::wstring& path : watched) {
             win::UniqueHkey key;
-            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS)
-                walk(key.get(), L"HKCR\\" + path, lines, path == L"CLSID" || path == L"TypeLib" ? 0 : 8);
+            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOwnView, key.receive()) ==
+                ERROR_SUCCESS)
+                walk(key.get(), L"HKCR\\" + path, lines, path == L"CLSID" || path == L"TypeLib" ? 0 : 8,
+                     kOwnView);
         }
         win::UniqueHkey office;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office", 0, KEY_READ,
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office", 0, KEY_READ | kOwnView,
                             office.receive()) == ERROR_SUCCESS)
-            walk(office.get(), L"HKLM\\Software\\Microsoft\\Office", lines, 8);
+            walk(office.get(), L"HKLM\\Software\\Microsoft\\Office", lines, 8, kOwnView);
         return lines;
     };
     // The parents of the Office add-in keys stay after a removal, as keys that Office shares: they are made
