@@ -28,7 +28,8 @@ files=$(msiinfo export "$package" File | tr -d '\r')
 grep -q 'Template: x64;1033' <<<"$(msiinfo suminfo "$package")" || fail "the package is not for x64"
 grep -q 'Corvane Quillery' <<<"$(msiinfo export "$package" Directory)" || fail "no Corvane Quillery folder"
 grep -q "$(property "$package" UpgradeCode)" <<<"$(msiinfo export "$package" Upgrade)" || fail "no upgrade row"
-for file in Quillery.dll quillery-doctor.exe strings.xml word.xml word-generic.xml excel.xml excel-generic.xml \
+languages=$(cd "$(dirname "$0")/../../strings" && ls -- *.xml)
+for file in Quillery.dll quillery-doctor.exe $languages word.xml word-generic.xml excel.xml excel-generic.xml \
             powerpoint.xml powerpoint-generic.xml; do
     grep -q "	$file	" <<<"$files" || fail "the package lacks $file"
 done
@@ -150,8 +151,10 @@ grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box di
 # The copyright line runs to the package's build year; nothing the add-in shows keeps a placeholder.
 grep -q "About box text: \"Copyright © $copyright_years Corvane International, Inc.\"" <<<"$about" ||
     fail "the About box does not show the copyright years $copyright_years: $about"
-grep -qF "\"Copyright © $copyright_years %OEM_FULL%\"" "$(winepath -u "$installed\\strings.xml")" ||
-    fail "the installed string file lacks the copyright years $copyright_years"
+for file in $languages; do
+    grep -q "Copyright.* $copyright_years %OEM_FULL%\"" "$(winepath -u "$installed\\strings\\$file")" ||
+        fail "the installed $file lacks the copyright years $copyright_years"
+done
 grep -E '%[A-Z_]+%' <<<"$word$about" && fail "a placeholder shows in the group or the About box"
 # The list of installed programs shows the product's icon.
 product_icon=$(wine64 reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
@@ -202,6 +205,29 @@ check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
 check "the second installation repaired the doctor" test -f "$(winepath -u "$installed\\quillery-doctor.exe")"
 check "the second installation repaired the add-in key" ribbon_shows
+
+# -- The language: the command line's, else the user's (Wine's is 1033), else English ------------------------------
+# Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given and expects the installation
+# key to name that language's file; the first installation above named none. An unknown one falls back.
+strings_language() {
+    local path
+    path=$(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
+           awk -F'    ' '/XMLStrings/ { print $4 }')
+    [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "XMLStrings is \"$path\""; return 1; }
+    grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
+}
+strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
+while read -r given expected; do
+    check "installation with QUILLERY_LANGUAGE=$given" wine64 msiexec /i "$(winepath -w "$package")" /qn \
+        "QUILLERY_LANGUAGE=$given"
+    strings_language "$expected" >/dev/null || fail "QUILLERY_LANGUAGE=$given: $(strings_language "$expected")"
+done <<'RUNS'
+de de
+ja ja
+PT-br pt-BR
+xx en
+RUNS
+check "the add-in works in the language chosen last" ribbon_shows
 
 # -- A newer package replaces it ---------------------------------------------------------------------------------
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
