@@ -7,12 +7,14 @@
 # printer of the maker's, the default).
 #   package_test.sh <package> <newer package> <folder of quillery-doctor.exe and quillery-hostsim.exe>
 #                   <copyright years of the installed string file>
+# QUILLERY_LOCALE_DIR names the folder of the generated ja_JP.UTF-8 locale (a Japanese user).
 set -uo pipefail
 package=$1 newer=$2 tools=$3 copyright_years=$4
 failures=0
 # Built-in programs (reg, regedit, msiexec, regsvr32) are started as 64-bit ones: once Debian's 32-bit Wine is
 # installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view.
-wine64() { "${QUILLERY_WINE64:-/usr/lib/wine/wine64}" "$@"; }
+QUILLERY_WINE64=${QUILLERY_WINE64:-/usr/lib/wine/wine64}
+wine64() { "$QUILLERY_WINE64" "$@"; }
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; "$@" >/dev/null 2>&1 || fail "$what"; }
 
@@ -207,8 +209,9 @@ check "the second installation repaired the doctor" test -f "$(winepath -u "$ins
 check "the second installation repaired the add-in key" ribbon_shows
 
 # -- The language: the command line's, else the user's (Wine's is 1033), else English ------------------------------
-# Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given and expects the installation
-# key to name that language's file; the first installation above named none. An unknown one falls back.
+# Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given ("-": none), as a user of
+# the locale given ("-": Wine's default, 1033, English), and expects the installation key to name that language's
+# file. The first installation above named none.
 strings_language() {
     local path
     path=$(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
@@ -217,15 +220,18 @@ strings_language() {
     grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
 }
 strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
-while read -r given expected; do
-    check "installation with QUILLERY_LANGUAGE=$given" wine64 msiexec /i "$(winepath -w "$package")" /qn \
-        "QUILLERY_LANGUAGE=$given"
-    strings_language "$expected" >/dev/null || fail "QUILLERY_LANGUAGE=$given: $(strings_language "$expected")"
+while read -r given locale expected; do
+    property=() && [ "$given" != - ] && property=("QUILLERY_LANGUAGE=$given")
+    user=() && [ "$locale" != - ] && user=(env LOCPATH="${QUILLERY_LOCALE_DIR:?no folder of generated locales}" LC_ALL="$locale")
+    check "installation with QUILLERY_LANGUAGE=$given as a user of $locale" \
+        "${user[@]}" "$QUILLERY_WINE64" msiexec /i "$(winepath -w "$package")" /qn "${property[@]}"
+    strings_language "$expected" >/dev/null ||
+        fail "QUILLERY_LANGUAGE=$given, user of $locale: $(strings_language "$expected")"
 done <<'RUNS'
-de de
-ja ja
-PT-br pt-BR
-xx en
+de    -           de
+-     ja_JP.UTF-8 ja
+PT-br ja_JP.UTF-8 pt-BR
+xx    -           en
 RUNS
 check "the add-in works in the language chosen last" ribbon_shows
 
