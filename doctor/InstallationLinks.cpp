@@ -9,6 +9,7 @@
 #include "doctor/Chain.h"
 #include "markup/RibbonMarkup.h"
 #include "text/AnsiCodePage.h"
+#include "text/CodePageFit.h"
 #include "text/StringTable.h"
 #include "text/Utf8Decoder.h"
 #include "text/Utf8TextFile.h"
@@ -115,6 +116,42 @@ const char* const kFixedKeys[] = {
     "Lang",        "LangAboutTitle",      "LangAboutVersion",     "LangAboutCopyright",  "LangAboutAllRights",
     "LangAboutOK", "LangUninstallPrompt", "LangUninstallSuccess", "LangUninstallFailure"};
 
+// The ANSI code page of a machine set to the language `tag` ("ja": 932), or 0 for a tag Windows does not
+// know.
+unsigned languageCodePage(const std::string& tag) {
+    const std::wstring name(tag.begin(), tag.end());
+    DWORD codePage = 0;
+    if (::GetLocaleInfoEx(name.c_str(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                          reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) == 0)
+        return 0;
+    return codePage;
+}
+
+// The add-in hands every text over in this process's ANSI code page; a language that code page cannot hold
+// shows as question marks, which the add-in itself cannot tell.
+void checkCodePage(Chain& chain, const std::string& path, const std::string& language) {
+    const CodePageFit fit = checkCodePageFit(path);
+    if (!fit.readable) return;
+    const std::string machine = std::to_string(fit.codePage);
+    if (fit.clean()) {
+        chain.add("strings.codepage", "string code page", Status::Ok,
+                  "all " + std::to_string(fit.texts) + " texts fit code page " + machine);
+        return;
+    }
+    const unsigned needed = languageCodePage(language);
+    const std::string why = needed != 0 && needed != fit.codePage
+                                ? "needs code page " + std::to_string(needed)
+                                : "has texts outside code page " + machine;
+    chain.add("strings.codepage", "string code page", Status::Warning,
+              "the string file's language (" + language + ") " + why + "; this machine's ANSI code page is " +
+                  machine + ": " + std::to_string(fit.damaged.size()) + " of " + std::to_string(fit.texts) +
+                  " texts show with stand-ins (such as " + fit.damaged.front().key + ")",
+              "install a language of code page " + machine +
+                  " (msiexec /i <package>.msi QUILLERY_LANGUAGE=en), or set Windows' language for "
+                  "non-Unicode programs to the file's language (Region > Administrative > Change system "
+                  "locale) and restart");
+}
+
 }  // namespace
 
 void checkInstallationKey(Chain& chain) {
@@ -202,6 +239,7 @@ void checkStrings(Chain& chain) {
     table.load(path);
     chain.add("strings.file", "string file", Status::Ok,
               path + ", language \"" + table.lookup("Lang") + "\"");
+    checkCodePage(chain, path, table.lookup("Lang"));
 
     std::set<std::string> wanted(std::begin(kFixedKeys), std::end(kFixedKeys));
     std::vector<std::string> ordered(std::begin(kFixedKeys), std::end(kFixedKeys));

@@ -15,6 +15,7 @@
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "tools/fixtures/CreatedKey.h"
+#include "tools/fixtures/FixtureData.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
@@ -183,6 +184,21 @@ const Case kCases[] = {
          installation.contents["XMLStrings"] = "<String Key=\"Lang\" Value=\"en\"/>\n";
      },
      leaveIt, "strings.keys", "warning: 61 of 62 texts missing: LangAboutTitle,", 0},
+    // This process runs in code page 1252, which holds German but not Japanese.
+    {"StringFileFitsCodePage",
+     [](InstallationFixture::Options& installation, PrinterFixture::Options&) {
+         installation.contents["XMLStrings"] = fixtures::fixtureData("strings/de.xml");
+     },
+     leaveIt, "strings.codepage", "ok: all ...texts fit code page 1252", 0},
+    {"StringFileNeedsOtherCodePage",
+     [](InstallationFixture::Options& installation, PrinterFixture::Options&) {
+         installation.contents["XMLStrings"] = fixtures::fixtureData("strings/ja.xml");
+     },
+     leaveIt, "strings.codepage",
+     "warning: the string file's language (ja) needs code page 932; this machine's ANSI code page is 1252: "
+     "...texts "
+     "show with stand-ins",
+     0},
     {"NoDefaultPrinter",
      [](InstallationFixture::Options&, PrinterFixture::Options& printer) {
          printer = PrinterFixture::noDefaultPrinter();

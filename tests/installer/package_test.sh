@@ -7,12 +7,14 @@
 # printer of the maker's, the default).
 #   package_test.sh <package> <newer package> <folder of quillery-doctor.exe and quillery-hostsim.exe>
 #                   <copyright years of the installed string file>
+# QUILLERY_LOCALE_DIR names the folder of the generated ja_JP.UTF-8 locale (a Japanese user).
 set -uo pipefail
 package=$1 newer=$2 tools=$3 copyright_years=$4
 failures=0
 # Built-in programs (reg, regedit, msiexec, regsvr32) are started as 64-bit ones: once Debian's 32-bit Wine is
 # installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view.
-wine64() { "${QUILLERY_WINE64:-/usr/lib/wine/wine64}" "$@"; }
+QUILLERY_WINE64=${QUILLERY_WINE64:-/usr/lib/wine/wine64}
+wine64() { "$QUILLERY_WINE64" "$@"; }
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; "$@" >/dev/null 2>&1 || fail "$what"; }
 
@@ -28,7 +30,8 @@ files=$(msiinfo export "$package" File | tr -d '\r')
 grep -q 'Template: x64;1033' <<<"$(msiinfo suminfo "$package")" || fail "the package is not for x64"
 grep -q 'Corvane Quillery' <<<"$(msiinfo export "$package" Directory)" || fail "no Corvane Quillery folder"
 grep -q "$(property "$package" UpgradeCode)" <<<"$(msiinfo export "$package" Upgrade)" || fail "no upgrade row"
-for file in Quillery.dll quillery-doctor.exe strings.xml word.xml word-generic.xml excel.xml excel-generic.xml \
+languages=$(cd "$(dirname "$0")/../../strings" && ls -- *.xml)
+for file in Quillery.dll quillery-doctor.exe $languages word.xml word-generic.xml excel.xml excel-generic.xml \
             powerpoint.xml powerpoint-generic.xml; do
     grep -q "	$file	" <<<"$files" || fail "the package lacks $file"
 done
@@ -150,8 +153,10 @@ grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box di
 # The copyright line runs to the package's build year; nothing the add-in shows keeps a placeholder.
 grep -q "About box text: \"Copyright © $copyright_years Corvane International, Inc.\"" <<<"$about" ||
     fail "the About box does not show the copyright years $copyright_years: $about"
-grep -qF "\"Copyright © $copyright_years %OEM_FULL%\"" "$(winepath -u "$installed\\strings.xml")" ||
-    fail "the installed string file lacks the copyright years $copyright_years"
+for file in $languages; do
+    grep -q "Copyright.* $copyright_years %OEM_FULL%\"" "$(winepath -u "$installed\\strings\\$file")" ||
+        fail "the installed $file lacks the copyright years $copyright_years"
+done
 grep -E '%[A-Z_]+%' <<<"$word$about" && fail "a placeholder shows in the group or the About box"
 # The list of installed programs shows the product's icon.
 product_icon=$(wine64 reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
@@ -202,6 +207,33 @@ check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
 check "the second installation repaired the doctor" test -f "$(winepath -u "$installed\\quillery-doctor.exe")"
 check "the second installation repaired the add-in key" ribbon_shows
+
+# -- The language: the command line's, else the user's (Wine's is 1033), else English ------------------------------
+# Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given ("-": none), as a user of
+# the locale given ("-": Wine's default, 1033, English), and expects the installation key to name that language's
+# file. The first installation above named none.
+strings_language() {
+    local path
+    path=$(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
+           awk -F'    ' '/XMLStrings/ { print $4 }')
+    [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "XMLStrings is \"$path\""; return 1; }
+    grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
+}
+strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
+while read -r given locale expected; do
+    property=() && [ "$given" != - ] && property=("QUILLERY_LANGUAGE=$given")
+    user=() && [ "$locale" != - ] && user=(env LOCPATH="${QUILLERY_LOCALE_DIR:?no folder of generated locales}" LC_ALL="$locale")
+    check "installation with QUILLERY_LANGUAGE=$given as a user of $locale" \
+        "${user[@]}" "$QUILLERY_WINE64" msiexec /i "$(winepath -w "$package")" /qn "${property[@]}"
+    strings_language "$expected" >/dev/null ||
+        fail "QUILLERY_LANGUAGE=$given, user of $locale: $(strings_language "$expected")"
+done <<'RUNS'
+de    -           de
+-     ja_JP.UTF-8 ja
+PT-br ja_JP.UTF-8 pt-BR
+xx    -           en
+RUNS
+check "the add-in works in the language chosen last" ribbon_shows
 
 # -- A newer package replaces it ---------------------------------------------------------------------------------
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
