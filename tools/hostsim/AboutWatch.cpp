@@ -28,6 +28,19 @@ BOOL CALLBACK keepVisibleDialog(HWND window, LPARAM found) {
     return FALSE;
 }
 
+// Says a static control's text, as the user reads it; called back for each of the box's controls in order.
+BOOL CALLBACK sayText(HWND control, LPARAM) {
+    wchar_t kind[16] = {};
+    wchar_t text[400] = {};
+    ::GetClassNameW(control, kind, 16);
+    if (_wcsicmp(kind, L"Static") == 0 && ::GetWindowTextW(control, text, 400) > 0) {
+        wchar_t shown[420];
+        std::swprintf(shown, 420, L"About box text: \"%ls\"", text);
+        say(shown);
+    }
+    return TRUE;
+}
+
 HWND visibleDialogOfThread() {
     HWND box = nullptr;
     ::EnumThreadWindows(::GetCurrentThreadId(), keepVisibleDialog, reinterpret_cast<LPARAM>(&box));
@@ -72,20 +85,7 @@ void CALLBACK AboutWatch::tick(HWND, UINT, UINT_PTR, DWORD) {
                       place.top, place.right - place.left, place.bottom - place.top);
         say(line);
         // Its texts as the user reads them, in the order of the box's controls.
-        ::EnumChildWindows(
-            box,
-            [](HWND control, LPARAM) -> BOOL {
-                wchar_t kind[16] = {};
-                wchar_t text[400] = {};
-                ::GetClassNameW(control, kind, 16);
-                if (_wcsicmp(kind, L"Static") == 0 && ::GetWindowTextW(control, text, 400) > 0) {
-                    wchar_t shown[420];
-                    std::swprintf(shown, 420, L"About box text: \"%ls\"", text);
-                    say(shown);
-                }
-                return TRUE;
-            },
-            0);
+        ::EnumChildWindows(box, sayText, 0);
     }
     ++watch->ticks_;
     const bool signalled = !watch->closeSignal_.empty() &&
