@@ -38,6 +38,7 @@ install_packages() {
 build_windows() {
     build_flavour "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
     build_flavour "$BUILD_X86_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake"
+    cmake --build "$BUILD_X86_DIR" -j "$(nproc)" --target quillery-fixtures settings-report
 }
 
 make_prefix() {

@@ -278,35 +278,4 @@ TEST_F(RegistryViewTest, DeleteKeyInViewOfMissingKeyIsFalseAndStillFreesTheLibra
     EXPECT_EQ(1, recorder.freedLibraries);
 }
 
-// --- The two views of HKEY_LOCAL_MACHINE\\Software, for real
-
-// A value of the same name in each view with different data: what a call reads, and where its write lands,
-// show the view it used. A 64-bit process's own view is the 64-bit one; a 32-bit process under WOW64 reaches
-// the 64-bit view only by asking for it.
-TEST(RegistryAccessViews, EachCallUsesTheViewItAsksFor) {
-    constexpr const char* kKey = "Software\\QuilleryTests\\Views";
-    const fixtures::CreatedKey in64(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY);
-    const fixtures::CreatedKey in32(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY);
-    ASSERT_TRUE(in64.created() && in32.created());
-    const auto dataOf = [](REGSAM view) { return view == KEY_WOW64_64KEY ? "sixty-four" : "thirty-two"; };
-    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        ASSERT_TRUE(
-            fixtures::setDword(HKEY_LOCAL_MACHINE, kKey, "Number", view == KEY_WOW64_64KEY ? 64 : 32, view));
-        ASSERT_TRUE(fixtures::setString(HKEY_LOCAL_MACHINE, kKey, "Text", dataOf(view), view));
-    }
-    const RegistryAccess registry;
-    for (const bool use64BitView : {true, false}) {
-        const REGSAM used = use64BitView ? KEY_WOW64_64KEY : fixtures::ownView();
-        const REGSAM unused = used == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-        const std::string written = use64BitView ? "Written64" : "WrittenOwn";
-        EXPECT_EQ(used == KEY_WOW64_64KEY ? 64u : 32u,
-                  registry.readDword(HKEY_LOCAL_MACHINE, kKey, "Number", use64BitView));
-        EXPECT_EQ(dataOf(used), registry.readString(HKEY_LOCAL_MACHINE, kKey, "Text", use64BitView));
-        EXPECT_TRUE(registry.writeDword(HKEY_LOCAL_MACHINE, kKey, written, 1, use64BitView));
-        EXPECT_TRUE(registry.probeDword(HKEY_LOCAL_MACHINE, kKey, written, use64BitView));
-        EXPECT_TRUE(fixtures::valueExists(HKEY_LOCAL_MACHINE, kKey, written, used)) << written;
-        EXPECT_FALSE(fixtures::valueExists(HKEY_LOCAL_MACHINE, kKey, written, unused)) << written;
-    }
-}
-
 }  // namespace
