@@ -19,18 +19,6 @@ std::wstring rootName(HKEY root) {
     return root == HKEY_LOCAL_MACHINE ? L"HKLM\\" : L"HKCU\\";
 }
 
-std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD value = 0, size = sizeof(value), type = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value))
-        return std::nullopt;
-    return value;
-}
-
 // A text value (REG_SZ, or REG_EXPAND_SZ expanded) up to its first NUL.
 std::optional<std::wstring> textAt(HKEY key, const wchar_t* name) {
     DWORD type = 0, size = 0;
@@ -132,6 +120,18 @@ std::wstring utf16At(const uint8_t* at, uint64_t bytes) {
 }
 
 }  // namespace
+
+std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
+    win::UniqueHkey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD value = 0, size = sizeof(value), type = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
+        return std::nullopt;
+    return value;
+}
 
 std::wstring policyPath(const char* officeKey, const wchar_t* section) {
     return kPolicyRoot + widen(officeKey) + L"\\" + section;

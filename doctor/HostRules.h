@@ -70,6 +70,9 @@ HostRules readHostRules(const char* officeKey);
 // empty when not registered.
 std::wstring registeredServerPath();
 
+// A REG_DWORD value; nothing when the key or the value is missing or of another type.
+std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name);
+
 // The process's ANSI text of a wide one, as the report's findings carry it.
 std::string narrow(const std::wstring& text);
 

@@ -36,18 +36,6 @@ std::wstring wide(const std::string& text) {
     return result;
 }
 
-std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD value = 0, size = sizeof(value), type = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD)
-        return std::nullopt;
-    return value;
-}
-
 // One planned change: the value as it is (for the restore file) and how to change it.
 struct Planned {
     std::wstring keyPath;  // under HKCU
