@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/com/AddInEnvironment.h"
+#include "tests/support/OfficeMachineState.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
@@ -423,38 +424,12 @@ const std::string kPolicyResiliency = kPolicies + "\\Resiliency";
 const std::string kPolicySecurity = kPolicies + "\\Security";
 const std::string kUserAddIns = "Software\\Microsoft\\Office\\Word\\Addins";
 
-// One registry value of a row's machine state.
-struct Value {
-    HKEY root;
-    std::string path;
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
+using machine_state::dword;
+using machine_state::text;
+using machine_state::Value;
 
-    void write() const {
-        fixtures::CreatedKey(root, path).keep();
-        fixtures::setValue(root, path, name, type, data.data(), static_cast<DWORD>(data.size()));
-    }
-};
-
-Value dword(HKEY root, const std::string& path, const std::string& name, DWORD number) {
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&number);
-    return {root, path, name, REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(number))};
-}
-
-Value text(HKEY root, const std::string& path, const std::string& name, const std::string& text) {
-    return {root, path, name, REG_SZ, std::vector<BYTE>(text.c_str(), text.c_str() + text.size() + 1)};
-}
-
-// A Disabled Items record naming `path`, as Office writes it (in lower case).
-Value disabledItem(const std::string& valueName, std::wstring path, const std::wstring& friendlyName) {
-    ::CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
-    hostsim::DisabledItemRecord record;
-    record.kind = hostsim::kDisabledAddInKind;
-    record.path.assign(path.begin(), path.end());
-    record.friendlyName.assign(friendlyName.begin(), friendlyName.end());
-    const std::vector<uint8_t> bytes = hostsim::disabledItemBytes(record);
-    return {kUser, kDisabledItems, valueName, REG_BINARY, std::vector<BYTE>(bytes.begin(), bytes.end())};
+Value disabledItem(const std::string& valueName, const std::wstring& path, const std::wstring& friendlyName) {
+    return machine_state::disabledItem(kDisabledItems, valueName, path, friendlyName);
 }
 
 // A value the host must have left after its start (nothing: it must be absent).

@@ -14,6 +14,7 @@
 
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
+#include "tests/support/OfficeMachineState.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/FixtureData.h"
 #include "tools/fixtures/InstallationFixture.h"
@@ -272,33 +273,12 @@ const std::string kPolicySecurity = kPolicies + "\\Security";
 constexpr const char* kOurs = "TandrelQuillery.Connect";
 constexpr const char* kOurRecord = "5C1E0A7B";
 
-struct Value {
-    HKEY root;
-    std::string path;
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
+using machine_state::dword;
+using machine_state::text;
+using machine_state::Value;
 
-Value dword(HKEY root, const std::string& path, const std::string& name, DWORD number) {
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&number);
-    return {root, path, name, REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(number))};
-}
-
-Value text(HKEY root, const std::string& path, const std::string& name, const std::string& text) {
-    return {root, path, name, REG_SZ, std::vector<BYTE>(text.c_str(), text.c_str() + text.size() + 1)};
-}
-
-// A Disabled Items record as Office writes it, the path in lower case.
-Value disabledItem(const std::string& valueName, std::wstring path, const std::wstring& friendlyName) {
-    ::CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
-    hostsim::DisabledItemRecord record;
-    record.kind = hostsim::kDisabledAddInKind;
-    record.path.assign(path.begin(), path.end());
-    record.friendlyName.assign(friendlyName.begin(), friendlyName.end());
-    const std::vector<uint8_t> bytes = hostsim::disabledItemBytes(record);
-    return {HKEY_CURRENT_USER, kDisabledItems, valueName, REG_BINARY,
-            std::vector<BYTE>(bytes.begin(), bytes.end())};
+Value disabledItem(const std::string& valueName, const std::wstring& path, const std::wstring& friendlyName) {
+    return machine_state::disabledItem(kDisabledItems, valueName, path, friendlyName);
 }
 
 // A value as it is now: its type and bytes, or nothing.
