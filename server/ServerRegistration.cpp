@@ -118,7 +118,10 @@ std::string guidText(const GUID& guid) {
     return std::string(wide, wide + 38);
 }
 
-HRESULT unregisterTypeLibrary(HINSTANCE instance) {
+// Loads this library's type library and hands its attributes to `use`; they are given back however `use`
+// ends.
+template <typename Use>
+HRESULT withLibraryAttributes(HINSTANCE instance, Use use) {
     std::wstring path;
     win::ComPtr<ITypeLib> library;
     HRESULT result = loadTypeLibrary(instance, path, library);
@@ -126,34 +129,35 @@ HRESULT unregisterTypeLibrary(HINSTANCE instance) {
     TLIBATTR* attributes = nullptr;
     result = library->GetLibAttr(&attributes);
     if (FAILED(result)) return result;
-    result = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-                                 attributes->lcid, attributes->syskind);
-    library->ReleaseTLibAttr(attributes);
-    return result;
+    struct Release {
+        ITypeLib* library;
+        TLIBATTR* attributes;
+        ~Release() { library->ReleaseTLibAttr(attributes); }
+    } release{library.get(), attributes};
+    return use(*attributes);
+}
+
+HRESULT unregisterTypeLibrary(HINSTANCE instance) {
+    return withLibraryAttributes(instance, [](const TLIBATTR& attributes) {
+        return ::UnRegisterTypeLib(attributes.guid, attributes.wMajorVerNum, attributes.wMinorVerNum,
+                                   attributes.lcid, attributes.syskind);
+    });
 }
 
 // While the library of the other bitness stays registered, only this library's entry of the type library
 // goes. The platform's own unregistration would also take the interfaces' entries, which both bitnesses
 // registered alike and the other still needs.
 HRESULT unregisterTypeLibraryEntry(HINSTANCE instance) {
-    std::wstring path;
-    win::ComPtr<ITypeLib> library;
-    HRESULT result = loadTypeLibrary(instance, path, library);
-    if (FAILED(result)) return result;
-    TLIBATTR* attributes = nullptr;
-    result = library->GetLibAttr(&attributes);
-    if (FAILED(result)) return result;
-    const char* kind = systemKindName(attributes->syskind);
-    std::array<char, 128> entry{};
-    if (kind) {
+    return withLibraryAttributes(instance, [](const TLIBATTR& attributes) -> HRESULT {
+        const char* kind = systemKindName(attributes.syskind);
+        // An entry that is not there is what the platform reports for a library that is not registered.
+        if (!kind) return E_INVALIDARG;
+        std::array<char, 128> entry{};
         std::snprintf(entry.data(), entry.size(), "TypeLib\\%s\\%x.%x\\%lx\\%s",
-                      guidText(attributes->guid).c_str(), attributes->wMajorVerNum, attributes->wMinorVerNum,
-                      static_cast<unsigned long>(attributes->lcid), kind);
-    }
-    library->ReleaseTLibAttr(attributes);
-    // An entry that is not there is what the platform reports for a library that is not registered.
-    if (!kind || ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry.data()) != ERROR_SUCCESS) return E_INVALIDARG;
-    return S_OK;
+                      guidText(attributes.guid).c_str(), attributes.wMajorVerNum, attributes.wMinorVerNum,
+                      static_cast<unsigned long>(attributes.lcid), kind);
+        return ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry.data()) == ERROR_SUCCESS ? S_OK : E_INVALIDARG;
+    });
 }
 
 // A 32-bit process on 64-bit Windows; its registry view is the 32-bit one.
