@@ -146,9 +146,9 @@ void checkCodePage(Chain& chain, const std::string& path, const std::string& lan
               "the string file's language (" + language + ") " + why + "; this machine's ANSI code page is " +
                   machine + ": " + std::to_string(fit.damaged.size()) + " of " + std::to_string(fit.texts) +
                   " texts show with stand-ins (such as " + fit.damaged.front().key + ")",
-              "install a language of code page " + machine +
-                  " (msiexec /i <package>.msi QUILLERY_LANGUAGE=en), or set Windows' language for "
-                  "non-Unicode programs to the file's language (Region > Administrative > Change system "
+              "install the package again naming a language that code page " + machine +
+                  " holds (msiexec /i <package>.msi QUILLERY_LANGUAGE=<language>), or set Windows' language "
+                  "for non-Unicode programs to the file's language (Region > Administrative > Change system "
                   "locale) and restart");
 }
 
