@@ -34,10 +34,13 @@ install_packages() {
     ensure_packages "${QUILLERY_PACKAGES[@]}" "${QUILLERY_DEMO_PACKAGES[@]}"
 }
 
-# The 64-bit and the 32-bit build: the add-in for 64-bit and for 32-bit Office, and a host simulator of each.
+# The 32-bit and the 64-bit build: the add-in for 32-bit and for 64-bit Office, a host simulator of each, and the
+# packages (the x64 one carries the 32-bit build's library, which is therefore built first).
 build_windows() {
-    build_flavour "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake"
-    build_flavour "$BUILD_X86_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake"
+    build_flavour "$BUILD_X86_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake" \
+        -DQUILLERY_PEER_BIN="$BUILD_DIR/bin"
+    build_flavour "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DQUILLERY_PEER_BIN="$BUILD_X86_DIR/bin"
     cmake --build "$BUILD_X86_DIR" -j "$(nproc)" --target quillery-fixtures settings-report
 }
 

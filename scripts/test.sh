@@ -59,12 +59,13 @@ echo "== native tests"
 run_ctest build/native || status=1
 
 # The same sources and test programs twice, told apart by nothing but the toolchain: for 64-bit and for 32-bit
-# Office. Each build knows where the other's is, for the test that registers both libraries side by side.
-echo "== Windows builds (MinGW-w64: x64, then x86)"
-build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows-x86/bin"
+# Office. Each build knows where the other's is, for the test that registers both libraries side by side; the
+# 32-bit build comes first, since the x64 package carries its library and doctor.
+echo "== Windows builds (MinGW-w64: x86, then x64)"
 build_flavour build/windows-x86 -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake" \
     -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows/bin"
+build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows-x86/bin"
 # Both run in one fresh 64-bit prefix, the 32-bit programs under WOW64 as 32-bit Office runs on 64-bit Windows.
 echo "== Windows tests under Wine (x64, then x86, in one 64-bit prefix)"
 PREFIX="$QUILLERY_ROOT/build/windows/wineprefix"

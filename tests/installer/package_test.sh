@@ -1,20 +1,39 @@
 #!/usr/bin/env bash
-# The installer package end to end, in the run's Wine prefix: its tables as msiinfo reads them back; a silent
-# installation after which the add-in loads with no installer stand-in, shows its texts with the copyright years
-# filled in and keeps the installing user's choices; a second run of the same package that repairs; a newer
-# package that replaces it, and the older one refused over it; and a silent removal that leaves the registry and
-# Program Files as they were, each user's choices aside. The printer driver is the one stand-in (a registry-only
-# printer of the maker's, the default).
-#   package_test.sh <package> <newer package> <folder of quillery-doctor.exe and quillery-hostsim.exe>
-#                   <copyright years of the installed string file>
-# QUILLERY_LOCALE_DIR names the folder of the generated ja_JP.UTF-8 locale (a Japanese user).
+# A Windows Installer package end to end, in the run's Wine prefix (64-bit, so an x86 package installs under WOW64
+# as it would for 32-bit Office on 64-bit Windows): its tables as msiinfo reads them back; a silent installation
+# after which each library it carries loads, from the installed files, in the host simulator of its bitness, shows
+# its texts with the copyright years filled in and keeps the installing user's choices; each library's rows
+# compared with what that library's own DllRegisterServer writes in its registry view; a second run of the same
+# package that repairs; a newer package that replaces it, and the older one refused over it; and a silent removal
+# that leaves both registry views and both Program Files folders as they were, each user's choices aside. The
+# printer driver is the one stand-in (a registry-only printer of the maker's, the default).
+#   package_test.sh <package> <newer package> <x64|x86> <folder of the 64-bit tools, or -> <folder of the 32-bit
+#                   tools> <copyright years of the installed string file>
+# The x64 package carries both libraries, the x86 package the 32-bit one. The tools folders hold
+# quillery-hostsim.exe of each bitness. QUILLERY_LOCALE_DIR names the folder of the generated ja_JP.UTF-8 locale.
 set -uo pipefail
-package=$1 newer=$2 tools=$3 copyright_years=$4
+package=$1 newer=$2 arch=$3 tools64=$4 tools32=$5 copyright_years=$6
 failures=0
 # Built-in programs (reg, regedit, msiexec, regsvr32) are started as 64-bit ones: once Debian's 32-bit Wine is
-# installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view.
+# installed, plain `wine` starts them 32-bit, and their HKLM\Software would be the 32-bit view. A bitness's own
+# reg and regsvr32 (64 or 32) are named by their folder.
 QUILLERY_WINE64=${QUILLERY_WINE64:-/usr/lib/wine/wine64}
 wine64() { "$QUILLERY_WINE64" "$@"; }
+reg_of() { if [ "$1" = 64 ]; then wine64 reg "${@:2}"; else wine 'C:\windows\syswow64\reg.exe' "${@:2}"; fi; }
+regsvr32_of() { if [ "$1" = 64 ]; then wine64 regsvr32 "${@:2}"; else wine 'C:\windows\syswow64\regsvr32.exe' "${@:2}"; fi; }
+# The bitnesses the package carries, each with its component suffix, its folder and its simulator; the first
+# folder also holds what both share (markup and string files).
+if [ "$arch" = x64 ]; then
+    bitnesses=(64 32) template='x64;1033' folder64='C:\Program Files\Corvane Quillery'
+else
+    bitnesses=(32) template='Intel;1033'
+fi
+folder32='C:\Program Files (x86)\Corvane Quillery'
+suffix64='' suffix32=32
+folder_of() { local name="folder$1"; echo "${!name}"; }
+suffix_of() { local name="suffix$1"; echo "${!name}"; }
+hostsim_of() { if [ "$1" = 64 ]; then echo "$tools64/quillery-hostsim.exe"; else echo "$tools32/quillery-hostsim.exe"; fi; }
+installed=$(folder_of "${bitnesses[0]}")
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; "$@" >/dev/null 2>&1 || fail "$what"; }
 
@@ -27,23 +46,31 @@ files=$(msiinfo export "$package" File | tr -d '\r')
 [ -n "$(property "$package" UpgradeCode)" ] || fail "no UpgradeCode"
 [ "$(property "$newer" UpgradeCode)" = "$(property "$package" UpgradeCode)" ] || fail "the newer package is another product"
 [ "$(property "$newer" ProductCode)" != "$(property "$package" ProductCode)" ] || fail "both packages share a product code"
-grep -q 'Template: x64;1033' <<<"$(msiinfo suminfo "$package")" || fail "the package is not for x64"
+grep -q "Template: $template" <<<"$(msiinfo suminfo "$package")" || fail "the package is not for $arch"
 grep -q 'Corvane Quillery' <<<"$(msiinfo export "$package" Directory)" || fail "no Corvane Quillery folder"
 grep -q "$(property "$package" UpgradeCode)" <<<"$(msiinfo export "$package" Upgrade)" || fail "no upgrade row"
 languages=$(cd "$(dirname "$0")/../../strings" && ls -- *.xml)
-for file in Quillery.dll quillery-doctor.exe $languages word.xml word-generic.xml excel.xml excel-generic.xml \
-            powerpoint.xml powerpoint-generic.xml; do
-    grep -q "	$file	" <<<"$files" || fail "the package lacks $file"
+for file in $languages word.xml word-generic.xml excel.xml excel-generic.xml powerpoint.xml powerpoint-generic.xml; do
+    [ "$(grep -c "	$file	" <<<"$files")" = 1 ] || fail "the package does not carry $file once"
 done
-for value in XMLStrings XMLWordLarge XMLWordLargeGeneric XMLExcelLarge XMLExcelLargeGeneric XMLPowerPointLarge \
-             XMLPowerPointLargeGeneric UnRegister Remove Version; do
-    grep -qE "Software\\\\Corvane\\\\Toolbar_Office\\\\?	$value	" <<<"$registry" || fail "the installation key lacks $value"
+# Each bitness: its library and doctor, its installation key and its three add-in keys, in its own components.
+for bitness in "${bitnesses[@]}"; do
+    suffix=$(suffix_of "$bitness")
+    for file in QuilleryDll:Quillery.dll DoctorExe:quillery-doctor.exe; do
+        grep -q "^${file%%:*}$suffix	[^	]*	${file#*:}	" <<<"$files" || fail "the package lacks the $bitness-bit ${file#*:}"
+    done
+    for value in XMLStrings XMLWordLarge XMLWordLargeGeneric XMLExcelLarge XMLExcelLargeGeneric XMLPowerPointLarge \
+                 XMLPowerPointLargeGeneric UnRegister Remove Version; do
+        grep -qE "Software\\\\Corvane\\\\Toolbar_Office\\\\?	$value	.*	InstallationKey$suffix\$" <<<"$registry" ||
+            fail "the $bitness-bit installation key lacks $value"
+    done
+    for host in Word Excel PowerPoint; do
+        grep -qE "Office\\\\$host\\\\Addins\\\\TandrelQuillery.Connect\\\\?	LoadBehavior	#3	AddIn$suffix\$" <<<"$registry" ||
+            fail "$bitness-bit $host does not load the add-in at start-up"
+    done
+    [ "$(grep -cE "InprocServer32\\\\?		\[#QuilleryDll$suffix\]" <<<"$registry")" = 2 ] ||
+        fail "not both $bitness-bit classes name the $bitness-bit library"
 done
-for host in Word Excel PowerPoint; do
-    grep -qE "Office\\\\$host\\\\Addins\\\\TandrelQuillery.Connect\\\\?	LoadBehavior	#3" <<<"$registry" ||
-        fail "$host does not load the add-in at start-up"
-done
-[ "$(grep -cE 'InprocServer32\\?		\[#QuilleryDll\]' <<<"$registry")" = 2 ] || fail "not both classes name the library"
 # Windows Installer notices a file missing, and a repair brings it back, only when the file is the key path of its
 # component: every program is.
 components=$(msiinfo export "$package" Component | tr -d '\r')
@@ -67,9 +94,12 @@ restore_user_key() {
     wine64 reg delete "$user_key" /f >/dev/null 2>&1
     [ -f "$work/user-key.reg" ] && wine64 regedit /S "$(winepath -w "$work/user-key.reg")"
 }
+# Both registry views (Wine keeps the 32-bit view of the classes under Classes\Wow6432Node).
 keys=('HKLM\Software\Classes' 'HKLM\Software\Microsoft\Office' 'HKLM\Software\Corvane'
       'HKLM\Software\Microsoft\Active Setup' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-      'HKCU\Software\Corvane')
+      'HKLM\Software\Wow6432Node\Microsoft\Office' 'HKLM\Software\Wow6432Node\Corvane'
+      'HKLM\Software\Wow6432Node\Microsoft\Active Setup'
+      'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall' 'HKCU\Software\Corvane')
 snapshot() {
     local index=0 key
     for key in "${keys[@]}"; do
@@ -83,7 +113,7 @@ snapshot() {
         fi
         index=$((index + 1))
     done
-    ls -R "$(winepath -u 'C:\Program Files')" 2>/dev/null
+    ls -R "$(winepath -u 'C:\Program Files')" "$(winepath -u 'C:\Program Files (x86)')" 2>/dev/null
 }
 
 cat >"$work/printer.reg" <<'REG'
@@ -125,10 +155,15 @@ restore_printer() {
 trap 'restore_printer; restore_user_key; rm -rf "$work"' EXIT
 snapshot >"$work/before"
 
-installed='C:\Program Files\Corvane Quillery'
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-doctor() { wine "$installed\\quillery-doctor.exe" "$@"; }
-ribbon_shows() { local report; report=$(doctor --json) && grep -q '"ribbonShows":true' <<<"$report"; }
+doctor_of() { wine "$(folder_of "$1")\\quillery-doctor.exe" "${@:2}"; }
+# Whether the installed doctor of each bitness says that Office of that bitness shows the ribbon group.
+ribbon_shows() {
+    local bitness report
+    for bitness in "${bitnesses[@]}"; do
+        report=$(doctor_of "$bitness" --json) && grep -q '"ribbonShows":true' <<<"$report" || return 1
+    done
+}
 
 # -- Silent installation: the add-in loads as Office loads it ----------------------------------------------------
 # Wine's installer service has been seen to fail the very first installation in a fresh prefix on a loaded
@@ -142,13 +177,20 @@ if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install
 fi
 rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
-# The user who installed chooses two-sided printing in Word at once, without logging on again: the choice is kept.
-word=$(wine "$tools/quillery-hostsim.exe" word --toggle CheckBoxDuplexWordID 2>&1 | tr -d '\r')
-grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" || fail "the host simulator did not load the installed texts: $word"
-wine64 reg query "$user_key" /v CheckBoxDuplexWordID 2>/dev/null | grep -qE 'REG_DWORD +0x0*[1-9a-f]' ||
-    fail "the installing user's choice was not kept: $(wine64 reg query "$user_key" 2>&1)"
+# Office of each bitness loads its library from the installed files. The user who installed chooses two-sided
+# printing in Word at once, without logging on again: the choice is kept.
+for bitness in "${bitnesses[@]}"; do
+    wine64 reg delete "$user_key" /v CheckBoxDuplexWordID /f >/dev/null 2>&1
+    word=$(wine "$(hostsim_of "$bitness")" word --toggle CheckBoxDuplexWordID 2>&1 | tr -d '\r')
+    grep -q 'ButtonAboutWordID  "About Quillery"' <<<"$word" ||
+        fail "the $bitness-bit host simulator did not load the installed texts: $word"
+    wine64 reg query "$user_key" /v CheckBoxDuplexWordID 2>/dev/null | grep -qE 'REG_DWORD +0x0*[1-9a-f]' ||
+        fail "the installing user's choice in $bitness-bit Word was not kept: $(wine64 reg query "$user_key" 2>&1)"
+    grep -q "Version.*1.41.0.0" < <(reg_of "$bitness" query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
+        fail "the $bitness-bit installation key has no Version"
+done
 touch "$work/close-about"
-about=$(wine "$tools/quillery-hostsim.exe" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
+about=$(wine "$(hostsim_of "${bitnesses[0]}")" --about "$(winepath -w "$work/close-about")" word 2>&1 | tr -d '\r')
 grep -q 'About box open: "About Quillery"' <<<"$about" || fail "the About box did not show the installed title: $about"
 # The copyright line runs to the package's build year; nothing the add-in shows keeps a placeholder.
 grep -q "About box text: \"Copyright © $copyright_years Corvane International, Inc.\"" <<<"$about" ||
@@ -163,61 +205,80 @@ product_icon=$(wine64 reg query 'HKLM\Software\Classes\Installer\Products' /s 2>
                awk -F'    ' '$2 == "ProductIcon" { print $4 }')
 cmp -s "$(winepath -u "${product_icon:-none}")" "$(dirname "$0")/../../resources/icon/quillery.ico" ||
     fail "the installed programs' icon is \"$product_icon\", not the product's"
-grep -q "Version.*1.41.0.0" < <(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v Version 2>&1) ||
-    fail "the installation key has no Version"
 
-# -- The package's registration is the library's own --------------------------------------------------------------
-# The package writes the library's registration as registry rows (a silent removal could not answer the library's
-# own question), so those rows must be exactly what DllRegisterServer writes: export every key they name, let the
-# installed library register itself over them, and compare.
-registration_keys=$(awk -F'\t' '$2 == 2 || $2 == -1 { print $3 }' <<<"$registry" | awk -F'\\' '
-    $2 == "Classes" { n = ($3 == "CLSID" || $3 == "TypeLib" || $3 == "Interface") ? 4 : 3 }
-    $3 == "Office" { n = 6 }
-    $2 == "Classes" || $3 == "Office" { key = "HKLM"; for (i = 1; i <= n; i++) key = key "\\" $i; print key }' |
-    sort -u)
+# -- The package's registration is each library's own ------------------------------------------------------------
+# The package writes each library's registration as registry rows (a silent removal could not answer the
+# library's own question), so those rows must be exactly what DllRegisterServer writes in that library's view:
+# export every key they name with the reg of that bitness, let the installed library register itself over them
+# with the regsvr32 of its bitness, and compare.
+registration_keys_of() {
+    awk -F'\t' -v component="AddIn$(suffix_of "$1")" '($2 == 2 || $2 == -1) && $6 == component { print $3 }' \
+        <<<"$registry" | awk -F'\\' '
+        $2 == "Classes" { n = ($3 == "CLSID" || $3 == "TypeLib" || $3 == "Interface") ? 4 : 3 }
+        $3 == "Office" { n = 6 }
+        $2 == "Classes" || $3 == "Office" { key = "HKLM"; for (i = 1; i <= n; i++) key = key "\\" $i; print key }' |
+        sort -u
+}
 registration() {
     local key
     while read -r key; do
         echo "== $key"
         # The library's flags: Wine's RegisterTypeLib writes the loader's "has a disk image" flag (8), which
         # Windows leaves out; the package writes what Windows writes.
-        wine64 reg export "$key" "$work/registration.reg" /y >/dev/null 2>&1 &&
+        reg_of "$1" export "$key" "$(winepath -w "$work/registration.reg")" /y >/dev/null 2>&1 &&
             iconv -f UTF-16 -t UTF-8 "$work/registration.reg" | tr -d '\r' | sed 1d |
             awk 'BEGIN { RS = ""; ORS = "\n\n" } !/\\FLAGS\]/'
-    done <<<"$registration_keys"
+    done <<<"$(registration_keys_of "$1")"
 }
-registration >"$work/by-package"
-check "the library registers itself" wine64 regsvr32 /s "$installed\\Quillery.dll"
-registration >"$work/by-library"
-diff -u "$work/by-package" "$work/by-library" || fail "the package's registration differs from the library's own"
-# The library also lists itself among the installed programs; the package does that under its own product code.
-connect_class=$(awk -F'\t' '$3 ~ /TandrelQuillery\.Connect\\CLSID\\$/ { print $5 }' <<<"$registry")
-wine64 reg delete "$uninstall_root\\$connect_class" /f >/dev/null 2>&1
-# Wine's RegisterTypeLib also describes the interface to 32-bit processes; a 64-bit in-process server has no
-# 32-bit client, so the package does not, and the test takes the library's copy away again.
-for key in $(grep -o 'Interface\\{[0-9A-F-]*}' <<<"$registration_keys" | sort -u); do
-    wine64 reg delete "HKLM\\Software\\Classes\\Wow6432Node\\$key" /f >/dev/null 2>&1
+connect_class=$(awk -F'\t' '$3 ~ /TandrelQuillery\.Connect\\CLSID\\$/ { print $5; exit }' <<<"$registry")
+for bitness in "${bitnesses[@]}"; do
+    other=$((96 - bitness))
+    # Wine's RegisterTypeLib describes the interface to processes of the other bitness too; where the package
+    # carries no library of that bitness it writes no such rows, and the test takes the library's copy away.
+    interfaces=$(grep -o 'Interface\\{[0-9A-F-]*}' <<<"$(registration_keys_of "$bitness")" | sort -u)
+    foreign=()
+    for key in $interfaces; do
+        reg_of "$other" query "HKLM\\Software\\Classes\\$key" >/dev/null 2>&1 || foreign+=("$key")
+    done
+    registration "$bitness" >"$work/by-package"
+    check "the $bitness-bit library registers itself" regsvr32_of "$bitness" /s "$(folder_of "$bitness")\\Quillery.dll"
+    registration "$bitness" >"$work/by-library"
+    diff -u "$work/by-package" "$work/by-library" ||
+        fail "the package's $bitness-bit registration differs from the library's own"
+    # The library also lists itself among the installed programs; the package does that under its product code.
+    reg_of "$bitness" delete "$uninstall_root\\$connect_class" /f >/dev/null 2>&1
+    for key in "${foreign[@]}"; do reg_of "$other" delete "HKLM\\Software\\Classes\\$key" /f >/dev/null 2>&1; done
 done
 
 # -- The same package again repairs --------------------------------------------------------------------------------
-rm -f "$(winepath -u "$installed\\word.xml")" "$(winepath -u "$installed\\quillery-doctor.exe")"
-wine64 reg delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f >/dev/null 2>&1
-doctor >/dev/null 2>&1 && fail "the doctor missed a broken installation"
+# Word's add-in key of each bitness loses its LoadBehavior and a markup file goes: each doctor sees it broken.
+rm -f "$(winepath -u "$installed\\word.xml")"
+for bitness in "${bitnesses[@]}"; do
+    reg_of "$bitness" delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f \
+        >/dev/null 2>&1
+    doctor_of "$bitness" >/dev/null 2>&1 && fail "the $bitness-bit doctor missed a broken installation"
+    rm -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
+done
 check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
 check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
-check "the second installation repaired the doctor" test -f "$(winepath -u "$installed\\quillery-doctor.exe")"
-check "the second installation repaired the add-in key" ribbon_shows
+for bitness in "${bitnesses[@]}"; do
+    check "the second installation repaired the $bitness-bit doctor" \
+        test -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
+done
+check "the second installation repaired the add-in keys" ribbon_shows
 
 # -- The language: the command line's, else the user's (Wine's is 1033), else English ------------------------------
 # Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given ("-": none), as a user of
 # the locale given ("-": Wine's default, 1033, English), and expects the installation key to name that language's
-# file. The first installation above named none.
+# file in every view. The first installation above named none.
 strings_language() {
-    local path
-    path=$(wine64 reg query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
-           awk -F'    ' '/XMLStrings/ { print $4 }')
-    [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "XMLStrings is \"$path\""; return 1; }
-    grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
+    local bitness path
+    for bitness in "${bitnesses[@]}"; do
+        path=$(reg_of "$bitness" query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
+               awk -F'    ' '/XMLStrings/ { print $4 }')
+        [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "$bitness-bit XMLStrings is \"$path\""; return 1; }
+        grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
+    done
 }
 strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
 while read -r given locale expected; do
@@ -236,17 +297,18 @@ RUNS
 check "the add-in works in the language chosen last" ribbon_shows
 
 # -- A newer package replaces it ---------------------------------------------------------------------------------
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# The list of installed programs in the package's own view names the version installed.
+installed_version() { reg_of "${bitnesses[0]}" query "$uninstall_root\\$(property "$1" ProductCode)" /v DisplayVersion 2>/dev/null; }
 check "upgrade" wine64 msiexec /i "$(winepath -w "$newer")" /qn
-wine64 reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version stayed"
-wine64 reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
+installed_version "$package" >/dev/null && fail "the older version stayed"
+installed_version "$newer" | grep -q "$(property "$newer" ProductVersion)" ||
     fail "the newer version is not registered"
 check "the upgraded installation works" ribbon_shows
 
 # -- The older package refuses to go over the newer ---------------------------------------------------------------
 wine64 msiexec /i "$(winepath -w "$package")" /qn >/dev/null 2>&1 && fail "the older package installed over the newer"
-wine64 reg query "$uninstall\\$(property "$package" ProductCode)" >/dev/null 2>&1 && fail "the older version is registered"
-wine64 reg query "$uninstall\\$(property "$newer" ProductCode)" /v DisplayVersion 2>/dev/null | grep -q "$(property "$newer" ProductVersion)" ||
+installed_version "$package" >/dev/null && fail "the older version is registered"
+installed_version "$newer" | grep -q "$(property "$newer" ProductVersion)" ||
     fail "the newer version is no longer registered"
 check "the newer installation still works" ribbon_shows
 
