@@ -49,6 +49,8 @@ files=$(msiinfo export "$package" File | tr -d '\r')
 grep -q "Template: $template" <<<"$(msiinfo suminfo "$package")" || fail "the package is not for $arch"
 grep -q 'Corvane Quillery' <<<"$(msiinfo export "$package" Directory)" || fail "no Corvane Quillery folder"
 grep -q "$(property "$package" UpgradeCode)" <<<"$(msiinfo export "$package" Upgrade)" || fail "no upgrade row"
+tr ';' '\n' <<<"$(property "$package" SecureCustomProperties)" | grep -qx QUILLERY_LANGUAGE ||
+    fail "QUILLERY_LANGUAGE does not reach an elevated installation"
 languages=$(cd "$(dirname "$0")/../../strings" && ls -- *.xml)
 for file in $languages word.xml word-generic.xml excel.xml excel-generic.xml powerpoint.xml powerpoint-generic.xml; do
     [ "$(grep -c "	$file	" <<<"$files")" = 1 ] || fail "the package does not carry $file once"
