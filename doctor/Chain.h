@@ -51,6 +51,12 @@ struct Chain {
     void add(const char* link, const char* title, Status status, std::string found, std::string fix = {});
 };
 
+// The chain as Office of this program's bitness meets it, in this program's registry view.
+Report runChain();
+// Which Office is installed and the add-in each one finds; the chain for each of them, walked by this program
+// or by the doctor of the other bitness beside that Office's add-in.
+Report checkEveryOffice();
+
 // The links, in the order Office meets them.
 void checkOfficeKeys(Chain& chain);
 void checkSignature(Chain& chain);
@@ -62,7 +68,7 @@ void checkStrings(Chain& chain);
 void checkPrinter(Chain& chain);
 void checkRibbons(Chain& chain);
 
-// Small registry questions the add-in itself never asks.
-bool keyExists(HKEY root, const std::string& path);
+// Small registry questions the add-in itself never asks; `view` 0 is the process's own.
+bool keyExists(HKEY root, const std::string& path, REGSAM view = 0);
 
 }  // namespace doctor

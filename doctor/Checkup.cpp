@@ -4,24 +4,16 @@
 
 namespace doctor {
 
-const char* statusName(Status status) {
-    switch (status) {
-        case Status::Ok:
-            return "ok";
-        case Status::Warning:
-            return "warning";
-        case Status::Broken:
-            return "broken";
-    }
-    return "broken";
-}
-
 void Chain::add(const char* link, const char* title, Status status, std::string found, std::string fix) {
     report.findings.push_back(
         {link, title, status, std::move(found), status == Status::Ok ? std::string() : std::move(fix)});
 }
 
-Report runCheckup() {
+Report runCheckup(Scope scope) {
+    return scope == Scope::ThisBitness ? runChain() : checkEveryOffice();
+}
+
+Report runChain() {
     Chain chain;
     checkOfficeKeys(chain);
     checkSignature(chain);

@@ -19,27 +19,6 @@ std::wstring rootName(HKEY root) {
     return root == HKEY_LOCAL_MACHINE ? L"HKLM\\" : L"HKCU\\";
 }
 
-// A text value (REG_SZ, or REG_EXPAND_SZ expanded) up to its first NUL.
-std::optional<std::wstring> textAt(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD received = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &received) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(text.find(L'\0') == std::wstring::npos ? received / sizeof(wchar_t) : text.find(L'\0'));
-    if (type != REG_EXPAND_SZ) return text;
-    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    std::wstring expanded(needed, L'\0');
-    if (needed == 0 || ::ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed) == 0)
-        return std::nullopt;
-    expanded.resize(needed - 1);
-    return expanded;
-}
-
 // A policy is the machine's when the machine sets it: a computer's policy prevails over a user's.
 std::optional<SetPolicy> policy(const char* officeKey, const wchar_t* section, const wchar_t* name) {
     const std::wstring path = policyPath(officeKey, section);
@@ -121,6 +100,26 @@ std::wstring utf16At(const uint8_t* at, uint64_t bytes) {
 
 }  // namespace
 
+std::optional<std::wstring> textAt(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD received = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &received) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(text.find(L'\0') == std::wstring::npos ? received / sizeof(wchar_t) : text.find(L'\0'));
+    if (type != REG_EXPAND_SZ) return text;
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    std::wstring expanded(needed, L'\0');
+    if (needed == 0 || ::ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed) == 0)
+        return std::nullopt;
+    expanded.resize(needed - 1);
+    return expanded;
+}
+
 std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
     win::UniqueHkey key;
     if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
@@ -195,14 +194,14 @@ HostRules readHostRules(const char* officeKey) {
     return rules;
 }
 
-std::wstring registeredServerPath() {
+std::wstring registeredServerPath(REGSAM view) {
     CLSID classId;
     if (FAILED(::CLSIDFromProgID(kProgIdWide, &classId))) return {};
     wchar_t text[40] = {};
     ::StringFromGUID2(classId, text, 40);
     win::UniqueHkey key;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + text + L"\\InprocServer32").c_str(), 0,
-                        KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
+                        KEY_QUERY_VALUE | view, key.receive()) != ERROR_SUCCESS)
         return {};
     std::wstring path = textAt(key.get(), nullptr).value_or(std::wstring());
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')

@@ -67,8 +67,13 @@ struct HostRules {
 HostRules readHostRules(const char* officeKey);
 
 // The DLL that COM loads for the add-in's ProgID (its class's InprocServer32, environment strings expanded);
-// empty when not registered.
-std::wstring registeredServerPath();
+// empty when not registered. `view` is 0 for this process's own registry view, or KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY for the view a process of that bitness sees (the class key is kept apart per view).
+std::wstring registeredServerPath(REGSAM view = 0);
+
+// A text value (REG_SZ, or REG_EXPAND_SZ expanded) up to its first NUL; nothing when missing or of another
+// type.
+std::optional<std::wstring> textAt(HKEY key, const wchar_t* name);
 
 // A REG_DWORD value; nothing when the key or the value is missing or of another type.
 std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name);

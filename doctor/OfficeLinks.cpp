@@ -8,6 +8,8 @@
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "doctor/Chain.h"
+#include "doctor/Machine.h"
+#include "doctor/OfficeBitness.h"
 #include "win/ComPtr.h"
 #include "win/EntryPoint.h"
 #include "win/UniqueHkey.h"
@@ -94,9 +96,9 @@ std::string fileVersionOf(const std::string& path) {
 
 }  // namespace
 
-bool keyExists(HKEY root, const std::string& path) {
+bool keyExists(HKEY root, const std::string& path, REGSAM view) {
     win::UniqueHkey key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) == ERROR_SUCCESS;
 }
 
 void checkOfficeKeys(Chain& chain) {
@@ -187,9 +189,16 @@ void checkClassRegistration(Chain& chain) {
     win::UniqueLibrary library(::LoadLibraryExA(path.c_str(), nullptr, 0));
     if (!library) {
         const DWORD error = ::GetLastError();
+        if (error == ERROR_BAD_EXE_FORMAT) {
+            // Loaded for Office of this program's bitness, it must be built for this program's machine.
+            chain.add("class.load", "library loads", Status::Broken,
+                      path + " does not load: it is " + machineText(machineOfFile(path)) + ", and " +
+                          bitsText(kThisBitness) + " Office needs " + machineText(machineFor(kThisBitness)),
+                      kRepair);
+            return;
+        }
         chain.add("class.load", "library loads", Status::Broken, path + " does not load: " + describe(error),
-                  error == ERROR_BAD_EXE_FORMAT ? "Quillery.dll is 64-bit: it needs 64-bit Office and Windows"
-                                                : kRepair);
+                  kRepair);
         return;
     }
     if (!::GetProcAddress(library.get(), "DllGetClassObject")) {

@@ -47,7 +47,8 @@ void checkPrinter(Chain& chain) {
     chain.add("printer.maker", "maker's driver", Status::Ok, "Corvane driver, " + friendly);
 
     const std::string& key = chain.settings.printerSettingsKeyPath();
-    if (!keyExists(HKEY_LOCAL_MACHINE, key)) {
+    // The driver keeps its key in the 64-bit view, where the 32-bit add-in asks for it as well.
+    if (!keyExists(HKEY_LOCAL_MACHINE, key, chain.registry.isWow64() ? KEY_WOW64_64KEY : 0)) {
         chain.add("printer.driver-key", "driver settings", Status::Warning,
                   "HKLM\\" + key +
                       " is missing: the driver takes no one-shot options, only the generic controls show",

@@ -86,7 +86,8 @@ std::string asJson(const Report& report, const RepairResult* repaired) {
         out += first ? "\n" : ",\n";
         first = false;
         out += "{\"link\":" + jsonString(finding.link) + ",\"status\":\"" + statusName(finding.status) +
-               "\",\"found\":" + jsonString(finding.found) + ",\"fix\":" + jsonString(finding.fix) + "}";
+               "\",\"found\":" + jsonString(finding.found) + ",\"fix\":" + jsonString(finding.fix) +
+               ",\"title\":" + jsonString(finding.title) + "}";
     }
     out += "\n]";
     if (repaired) {

@@ -14,13 +14,20 @@
 
 int main(int argc, char** argv) {
     const win::CommandLine commandLine(
-        "quillery-doctor", "usage: quillery-doctor [--json] [--repair [--restore-file <path>]]\n",
-        "Walks the chain from Office to the printed page: each host's add-in key, the class and its\n"
-        "library, the type library, the installation key, the markup and string files, the default\n"
-        "printer and its driver; the DLL's signature; for each host the policies, the Trust Center's\n"
-        "signature rule and the Disabled Items that decide whether Office loads the add-in. One line per\n"
-        "link; a broken link says what to do.\n"
+        "quillery-doctor",
+        "usage: quillery-doctor [--json] [--this-bitness] [--repair [--restore-file <path>]]\n",
+        "Finds the installed Office and its bitness (Click-to-Run's Platform, Outlook's Bitness, the\n"
+        "machine of WINWORD.EXE, EXCEL.EXE and POWERPNT.EXE) and checks the add-in registered in that\n"
+        "Office's registry view: there, built for Office's machine, loading in a process of Office's\n"
+        "bitness (the doctor of the other bitness installed beside that add-in checks it). With no Office\n"
+        "found, both views are checked. Then it walks the chain from Office to the printed page: each\n"
+        "host's add-in key, the class and its library, the type library, the installation key, the\n"
+        "markup and string files, the default printer and its driver; the DLL's signature; for each host\n"
+        "the policies, the Trust Center's signature rule and the Disabled Items that decide whether\n"
+        "Office loads the add-in. One line per link; a broken link says what to do.\n"
         "  --json                the same report as JSON, for fleet tools\n"
+        "  --this-bitness        check only the Office of this program's own bitness, in its own\n"
+        "                        registry view (the doctor runs the one of the other bitness so)\n"
         "  --repair              undo what Office did for this user alone: a LoadBehavior 2 in the user's\n"
         "                        add-in key goes back to the machine's value, and the Disabled Items "
         "records\n"
@@ -31,14 +38,17 @@ int main(int argc, char** argv) {
         "                        current directory); an existing file is never overwritten\n"
         "Exit code 0 when Word, Excel and PowerPoint will all show the ribbon group, 1 otherwise, 2 for\n"
         "a wrong command line.\n",
-        {{"--json", 0}, {"--repair", 0}, {"--restore-file", 1}});
+        {{"--json", 0}, {"--this-bitness", 0}, {"--repair", 0}, {"--restore-file", 1}});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     bool json = false;
     bool repairing = false;
+    doctor::Scope scope = doctor::Scope::EveryOffice;
     std::string restoreFile;
     for (int index = 1; index < argc; ++index) {
         if (std::strcmp(argv[index], "--json") == 0) {
             json = true;
+        } else if (std::strcmp(argv[index], "--this-bitness") == 0) {
+            scope = doctor::Scope::ThisBitness;
         } else if (std::strcmp(argv[index], "--repair") == 0) {
             repairing = true;
         } else if (std::strcmp(argv[index], "--restore-file") == 0 && index + 1 < argc) {
@@ -58,7 +68,7 @@ int main(int argc, char** argv) {
         repaired = doctor::repair(restoreFile.empty() ? doctor::defaultRestoreFile() : restoreFile,
                                   json ? stderr : stdout);
     }
-    const doctor::Report report = doctor::runCheckup();
+    const doctor::Report report = doctor::runCheckup(scope);
     const doctor::RepairResult* repairShown = repairing ? &repaired : nullptr;
     const std::string text = json ? doctor::asJson(report, repairShown) : doctor::asText(report);
     std::fwrite(text.data(), 1, text.size(), stdout);

@@ -14,6 +14,7 @@
 
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
+#include "tests/com/OtherBitness.h"
 #include "tests/support/OfficeMachineState.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/FixtureData.h"
@@ -102,6 +103,19 @@ DoctorRun runDoctor(const std::wstring& arguments = L"--json") {
     return run;
 }
 
+// The report's line for `link` is `expected`: "status: " followed by the start of the finding, or any part of
+// it after "...".
+void expectLink(const DoctorRun& run, const std::string& link, const std::string& expected) {
+    const std::string seen = run.link(link);
+    const size_t elided = expected.find("...");
+    if (elided == std::string::npos) {
+        EXPECT_EQ(expected, seen.substr(0, expected.size())) << link << " in " << run.json;
+    } else {
+        EXPECT_EQ(expected.substr(0, elided), seen.substr(0, elided)) << link << " in " << run.json;
+        EXPECT_NE(std::string::npos, seen.find(expected.substr(elided + 3))) << link << ": " << seen;
+    }
+}
+
 // One installation as the cases shape it: the options go to the fixtures, `breakIt` runs once all is in
 // place.
 struct Case {
@@ -151,7 +165,8 @@ const Case kCases[] = {
      "class.load", "broken: ...does not load", 1},
     {"TypeLibraryNotRegistered", asInstalled,
      [](const InstallationFixture&) {
-         ::UnRegisterTypeLib(LIBID_TandrelLib, kTypeLibraryMajor, kTypeLibraryMinor, LANG_NEUTRAL, SYS_WIN64);
+         ::UnRegisterTypeLib(LIBID_TandrelLib, kTypeLibraryMajor, kTypeLibraryMinor, LANG_NEUTRAL,
+                             sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
      },
      "class.typelib", "broken: ...is not registered", 1},
     {"InstallationKeyMissing",
@@ -239,15 +254,7 @@ TEST_P(DoctorLinks, ReportsTheLinkAndTheVerdict) {
     link.breakIt(installation);
 
     const DoctorRun run = runDoctor();
-    const std::string seen = run.link(link.link);
-    const std::string expected = link.expected;
-    const size_t elided = expected.find("...");
-    if (elided == std::string::npos) {
-        EXPECT_EQ(expected, seen.substr(0, expected.size())) << run.json;
-    } else {
-        EXPECT_EQ(expected.substr(0, elided), seen.substr(0, elided)) << run.json;
-        EXPECT_NE(std::string::npos, seen.find(expected.substr(elided + 3))) << seen;
-    }
+    expectLink(run, link.link, link.expected);
     EXPECT_EQ(link.exitCode, run.exitCode) << run.json;
     if (link.exitCode == 0) {
         EXPECT_EQ(std::string::npos, run.json.find("\"status\":\"broken\"")) << run.json;
@@ -258,6 +265,243 @@ INSTANTIATE_TEST_SUITE_P(Doctor, DoctorLinks, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              return std::string(info.param.name);
                          });
+
+// Office of either bitness on 64-bit Windows, and the add-ins registered for it. The rows speak of this
+// build's bitness and of the other one, so that the 64-bit and the 32-bit build run the same table; the other
+// build's DLL and doctor come from its bin folder and are registered with the registration tool of their
+// bitness.
+const std::string kThisBits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+const std::string kOtherBits = sizeof(void*) == 8 ? "32-bit" : "64-bit";
+const REGSAM kThisView = fixtures::ownView();
+const REGSAM kOtherView = fixtures::otherView();
+
+// How an installed Office shows its bitness, and which one.
+enum class Sign { ClickToRun, Outlook, ItsWord };
+enum class Bits { This, Other };
+struct OfficeSign {
+    Sign sign;
+    Bits bits;
+};
+
+// Writes one sign of an installed Office for as long as it lives.
+class InstalledOffice {
+public:
+    explicit InstalledOffice(const OfficeSign& office) {
+        const bool ours = office.bits == Bits::This;
+        const bool sixtyFour = (sizeof(void*) == 8) == ours;
+        const REGSAM view = ours ? kThisView : kOtherView;
+        switch (office.sign) {
+            case Sign::ClickToRun:
+                // The Click-to-Run service keeps its configuration in the 64-bit view, whatever Office's
+                // bitness.
+                write("Software\\Microsoft\\Office\\ClickToRun\\Configuration", "Platform",
+                      sixtyFour ? "x64" : "x86", KEY_WOW64_64KEY);
+                break;
+            case Sign::Outlook:
+                write("Software\\Microsoft\\Office\\16.0\\Outlook", "Bitness", sixtyFour ? "x64" : "x86",
+                      view);
+                break;
+            case Sign::ItsWord: {
+                // Any program of that bitness stands in for WINWORD.EXE: only its header is read.
+                const std::wstring word =
+                    ours ? besideProgram(L"quillery-doctor.exe") : peerFile(L"quillery-doctor.exe");
+                write("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WINWORD.EXE", "",
+                      std::string(word.begin(), word.end()), view);
+                break;
+            }
+        }
+    }
+
+private:
+    std::unique_ptr<fixtures::CreatedKey> key_;
+
+    void write(const std::string& path, const std::string& name, const std::string& text, REGSAM view) {
+        key_ = std::make_unique<fixtures::CreatedKey>(HKEY_LOCAL_MACHINE, path, view);
+        fixtures::setString(HKEY_LOCAL_MACHINE, path, name, text, view);
+    }
+};
+
+// The add-in of the other bitness registered by its own registration tool, as its package does, with the
+// installation key in its view; removed again the same way, its question answered Yes.
+class OtherAddIn {
+public:
+    explicit OtherAddIn(const InstallationFixture& installation)
+        : office_(kOtherView),
+          installationKey_(HKEY_LOCAL_MACHINE, InstallationFixture::kKeyPath, kOtherView),
+          dll_(peerFile(L"Quillery.dll")) {
+        for (const InstallationFixture::File& file : InstallationFixture::files())
+            fixtures::setString(HKEY_LOCAL_MACHINE, InstallationFixture::kKeyPath, file.valueName,
+                                installation.filePathOf(file.valueName), kOtherView);
+        registered_ = regsvr32(L"/s " + ::quoted(dll_), IDYES, otherRegsvr32()).exitCode == 0;
+    }
+    ~OtherAddIn() { regsvr32(L"/u /s " + ::quoted(dll_), IDYES, otherRegsvr32()); }
+    OtherAddIn(const OtherAddIn&) = delete;
+    OtherAddIn& operator=(const OtherAddIn&) = delete;
+    bool ok() const { return registered_; }
+    std::string dll() const { return std::string(dll_.begin(), dll_.end()); }
+
+private:
+    OfficeParentKeys office_;
+    fixtures::CreatedKey installationKey_;
+    std::wstring dll_;
+    bool registered_ = false;
+};
+
+// A class that names the add-in of the other bitness in place of its own.
+enum class Crossed { No, OtherViewNamesThisDll, ThisViewNamesOtherDll };
+
+struct MachineRow {
+    const char* name;
+    std::vector<OfficeSign> office;
+    bool thisAddIn;
+    bool otherAddIn;
+    Crossed crossed;
+    // Links and what the report must say there, "this"/"other" written as $this/$other ("64-bit" or "32-bit")
+    // and $thisMachine/$otherMachine ("64-bit (x64)" or "32-bit (x86)").
+    std::vector<std::pair<std::string, std::string>> says;
+    DWORD exitCode;
+};
+
+std::string filledIn(std::string text) {
+    const std::string thisMachine = kThisBits + (sizeof(void*) == 8 ? " (x64)" : " (x86)");
+    const std::string otherMachine = kOtherBits + (sizeof(void*) == 8 ? " (x86)" : " (x64)");
+    const std::pair<std::string, std::string> words[] = {{"$thisMachine", thisMachine},
+                                                         {"$otherMachine", otherMachine},
+                                                         {"$this", kThisBits},
+                                                         {"$other", kOtherBits}};
+    for (const auto& [word, meaning] : words) {
+        for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at))
+            text.replace(at, word.size(), meaning);
+    }
+    return text;
+}
+
+const MachineRow kMachines[] = {
+    {"this bitness's Office (Click-to-Run), its add-in",
+     {{Sign::ClickToRun, Bits::This}},
+     true,
+     false,
+     Crossed::No,
+     {{"office.bitness", "ok: $this Office (Click-to-Run Platform x"},
+      {"addin.$this", "ok: ..., $thisMachine, is registered for $this Office"},
+      {"ribbon.word", "ok: full markup"}},
+     0},
+    {"the other bitness's Office (Outlook), both add-ins",
+     {{Sign::Outlook, Bits::Other}},
+     true,
+     true,
+     Crossed::No,
+     {{"office.bitness", "ok: $other Office (Outlook 16.0 Bitness x"},
+      {"addin.$other",
+       "ok: ..., $otherMachine, is registered for $other Office; the $other doctor beside it walks"},
+      {"class.load", "ok: loaded; the connection object was created"},
+      {"ribbon.word", "ok: full markup"}},
+     0},
+    {"the other bitness's Office (its Word), only this bitness's add-in",
+     {{Sign::ItsWord, Bits::Other}},
+     true,
+     false,
+     Crossed::No,
+     {{"office.bitness", "ok: $other Office (WINWORD.EXE is $otherMachine"},
+      {"addin.$other",
+       "broken: $other Office finds no $other add-in: its registry view has no class for "
+       "TandrelQuillery.Connect; only the $this add-in is registered"}},
+     1},
+    {"this bitness's Office (Outlook), only the other bitness's add-in",
+     {{Sign::Outlook, Bits::This}},
+     false,
+     true,
+     Crossed::No,
+     {{"addin.$this", "broken: $this Office finds no $this add-in"},
+      {"class.server", "broken: ...names no library"}},
+     1},
+    {"the other bitness's class names a DLL of this bitness",
+     {{Sign::ClickToRun, Bits::Other}},
+     true,
+     true,
+     Crossed::OtherViewNamesThisDll,
+     {{"addin.$other",
+       "broken: ..., registered for $other Office, is $thisMachine: $other Office loads only a $otherMachine "
+       "add-in"}},
+     1},
+    {"no Office, both add-ins",
+     {},
+     true,
+     true,
+     Crossed::No,
+     {{"office.bitness", "warning: no Office found"},
+      {"addin.$this", "ok: ...is registered for $this Office"},
+      {"addin.$other", "ok: ...is registered for $other Office"},
+      {"ribbon.word", "ok: full markup"}},
+     0},
+    {"both Offices, both add-ins",
+     {{Sign::ClickToRun, Bits::This}, {Sign::Outlook, Bits::Other}},
+     true,
+     true,
+     Crossed::No,
+     {{"office.bitness", "ok: ...: each is checked"},
+      {"ribbon.word", "ok: full markup"},
+      {"$other.class.load", "ok: loaded"},
+      {"$other.ribbon.word", "ok: full markup"}},
+     0},
+    {"this bitness's class names the DLL of the other bitness",
+     {{Sign::Outlook, Bits::This}},
+     true,
+     true,
+     Crossed::ThisViewNamesOtherDll,
+     {{"addin.$this",
+       "broken: ..., registered for $this Office, is $otherMachine: $this Office loads only a $thisMachine "
+       "add-in"},
+      {"class.load", "broken: ...does not load: it is $otherMachine, and $this Office needs $thisMachine"}},
+     1},
+};
+
+TEST(DoctorBitness, EachOfficeIsCheckedInItsOwnViewAndByAProcessOfItsBitness) {
+    if (peerFile(L"Quillery.dll").empty())
+        GTEST_SKIP() << "the build of the other bitness is not known (QUILLERY_PEER_BIN)";
+    if (sizeof(void*) == 4 && !underWow64()) GTEST_SKIP() << "32-bit Windows has one registry view";
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::string connectServer = std::string(kConnectClass) + "\\InprocServer32";
+    for (const MachineRow& row : kMachines) {
+        SCOPED_TRACE(row.name);
+        InstallationFixture::Options installationOptions;
+        installationOptions.values = {{"UnRegister", "MsiExec.exe /X{0}"},
+                                      {"Remove", "MsiExec.exe /X{0} /qb"},
+                                      {"Version", "1.41.0.0"}};
+        const OfficeParentKeys office(kThisView);
+        const InstallationFixture installation(installationOptions);
+        const PrinterFixture printer;
+        std::unique_ptr<RegisteredAddIn> thisAddIn;
+        if (row.thisAddIn) {
+            thisAddIn = std::make_unique<RegisteredAddIn>();
+            EXPECT_TRUE(thisAddIn->ok());
+        }
+        std::unique_ptr<OtherAddIn> otherAddIn;
+        if (row.otherAddIn) {
+            otherAddIn = std::make_unique<OtherAddIn>(installation);
+            EXPECT_TRUE(otherAddIn->ok());
+        }
+        const std::wstring thisDllWide = besideProgram(L"Quillery.dll");
+        const std::string thisDll(thisDllWide.begin(), thisDllWide.end());
+        if (row.crossed == Crossed::OtherViewNamesThisDll)
+            fixtures::setString(HKEY_LOCAL_MACHINE, connectServer, "", thisDll, kOtherView);
+        if (row.crossed == Crossed::ThisViewNamesOtherDll)
+            fixtures::setString(HKEY_LOCAL_MACHINE, connectServer, "", otherAddIn->dll(), kThisView);
+        std::vector<std::unique_ptr<InstalledOffice>> offices;
+        for (const OfficeSign& sign : row.office) offices.push_back(std::make_unique<InstalledOffice>(sign));
+
+        const DoctorRun run = runDoctor();
+        for (const auto& [link, says] : row.says) expectLink(run, filledIn(link), filledIn(says));
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.json;
+
+        // Each add-in's unregistration removes its class only while the class names it.
+        if (row.crossed == Crossed::OtherViewNamesThisDll)
+            fixtures::setString(HKEY_LOCAL_MACHINE, connectServer, "", otherAddIn->dll(), kOtherView);
+        if (row.crossed == Crossed::ThisViewNamesOtherDll)
+            fixtures::setString(HKEY_LOCAL_MACHINE, connectServer, "", thisDll, kThisView);
+    }
+    ::CoUninitialize();
+}
 
 // Office's own rules on the same machine, read twice: the doctor's verdict (another process, its own reading)
 // and the host simulator's start-up (in this process) must agree on whether Word shows the group. Each row

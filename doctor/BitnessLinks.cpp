@@ -1,0 +1,286 @@
+// Office loads the add-in into its own process, so the add-in that counts is the one registered in the
+// registry view of Office's bitness, built for Office's machine. The doctor finds which Office is installed,
+// checks the registration each one sees, and walks the rest of the chain in a process of that Office's
+// bitness: itself, or the doctor of the other bitness that the package installs beside that add-in (a 64-bit
+// process cannot load a 32-bit DLL, nor the other way round).
+#include <windows.h>
+
+#include <algorithm>
+
+#include "doctor/Chain.h"
+#include "doctor/HostRules.h"
+#include "doctor/Machine.h"
+#include "doctor/OfficeBitness.h"
+#include "doctor/ReportReader.h"
+#include "win/UniqueHandle.h"
+
+namespace doctor {
+namespace {
+
+constexpr wchar_t kDoctorFile[] = L"quillery-doctor.exe";
+constexpr wchar_t kOtherDoctorArguments[] = L"--json --this-bitness";
+constexpr DWORD kOtherDoctorTimeoutMs = 120000;
+constexpr char kRepair[] =
+    "repair Quillery (Repair in the list of installed programs, or msiexec /fa <package>.msi)";
+
+Bitness otherThan(Bitness bitness) {
+    return bitness == Bitness::Bits64 ? Bitness::Bits32 : Bitness::Bits64;
+}
+
+std::string bits(Bitness bitness) {
+    return bitsText(bitness);
+}
+
+// Which package puts the add-in of `bitness` in place.
+std::string packageFor(Bitness bitness) {
+    return bitness == Bitness::Bits32
+               ? "install the x64 package, which carries the 64-bit and the 32-bit add-in, or the x86 package"
+               : "install the x64 package (the x86 package carries the 32-bit add-in only)";
+}
+
+// The add-in that Office of one bitness finds: the DLL its view's class names, and what that file is.
+struct Registration {
+    std::wstring dll;
+    bool present = false;
+    uint16_t machine = 0;
+};
+
+Registration registrationFor(Bitness bitness) {
+    Registration registration;
+    registration.dll = registeredServerPath(viewOf(bitness));
+    if (registration.dll.empty()) return registration;
+    registration.present = ::GetFileAttributesW(registration.dll.c_str()) != INVALID_FILE_ATTRIBUTES;
+    registration.machine = machineOfFile(registration.dll);
+    return registration;
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// The other doctor's report is UTF-8; findings carry the process's ANSI text.
+std::string ansiFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int wideLength =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (wideLength <= 0) return {};
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], wideLength);
+    return narrow(wide);
+}
+
+struct ProgramRun {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::string output;
+};
+
+// Runs a program to its end (two minutes at most) with its output in a temporary file, which a program that
+// never ends cannot block the way a full pipe would.
+ProgramRun runProgram(const std::wstring& program, const std::wstring& arguments) {
+    ProgramRun run;
+    wchar_t folder[MAX_PATH] = {}, file[MAX_PATH] = {};
+    if (!::GetTempPathW(MAX_PATH, folder) || !::GetTempFileNameW(folder, L"qdr", 0, file)) return run;
+    {
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        win::UniqueHandle output(::CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (output) {
+            std::wstring command = L"\"" + program + L"\" " + arguments;
+            STARTUPINFOW startup = {};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = output.get();
+            startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION process = {};
+            if (::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &process)) {
+                win::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+                run.started = true;
+                if (::WaitForSingleObject(process.hProcess, kOtherDoctorTimeoutMs) != WAIT_OBJECT_0)
+                    ::TerminateProcess(process.hProcess, ERROR_TIMEOUT);
+                ::WaitForSingleObject(process.hProcess, INFINITE);
+                ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+            }
+        }
+    }
+    win::UniqueHandle input(::CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[4096];
+    DWORD read = 0;
+    while (input && ::ReadFile(input.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        run.output.append(buffer, read);
+    input.reset();
+    ::DeleteFileW(file);
+    return run;
+}
+
+struct Verdict {
+    bool shows[kHostCount] = {true, true, true};
+
+    void none() {
+        for (bool& host : shows) host = false;
+    }
+    void keepWhere(const Report& report) {
+        shows[kWord] = shows[kWord] && report.wordShows;
+        shows[kExcel] = shows[kExcel] && report.excelShows;
+        shows[kPowerPoint] = shows[kPowerPoint] && report.powerPointShows;
+    }
+};
+
+void add(Report& report, Bitness bitness, Status status, std::string found, std::string fix = {}) {
+    const std::string name = bits(bitness);
+    report.findings.push_back({"addin." + name, name + " add-in", status, std::move(found),
+                               status == Status::Ok ? std::string() : std::move(fix)});
+}
+
+// Appends the findings of a chain walked for Office of `bitness`; with two Offices, those of the other one
+// are told apart by their bitness.
+void append(Report& report, const Report& chain, Bitness bitness, bool named, bool fromUtf8) {
+    for (const Finding& finding : chain.findings) {
+        Finding copy = finding;
+        if (fromUtf8) {
+            copy.title = ansiFromUtf8(copy.title);
+            copy.found = ansiFromUtf8(copy.found);
+            copy.fix = ansiFromUtf8(copy.fix);
+        }
+        if (named) {
+            copy.link = bits(bitness) + "." + copy.link;
+            copy.title = bits(bitness) + " " + copy.title;
+        }
+        report.findings.push_back(std::move(copy));
+    }
+}
+
+// The add-in that Office of `bitness` finds, and (when that Office is installed) the rest of the chain as
+// that Office meets it.
+void checkOffice(Report& report, Verdict& verdict, Bitness bitness, bool installed, bool twoOffices) {
+    const std::string office = bits(bitness) + " Office";
+    const Bitness other = otherThan(bitness);
+    const Registration registration = registrationFor(bitness);
+    const std::string dll = narrow(registration.dll);
+    const uint16_t expected = machineFor(bitness);
+    // A registration no installed Office reads breaks nothing yet; it will when that Office comes.
+    const Status fault = installed || bitness == kThisBitness ? Status::Broken : Status::Warning;
+
+    if (registration.dll.empty()) {
+        if (!installed) {
+            add(report, bitness, Status::Ok,
+                "no add-in registered in the " + bits(bitness) + " registry view");
+        } else {
+            std::string found = office + " finds no " + bits(bitness) + " add-in: its registry view has no " +
+                                "class for TandrelQuillery.Connect";
+            const std::wstring otherDll = registeredServerPath(viewOf(other));
+            if (!otherDll.empty())
+                found += "; only the " + bits(other) + " add-in is registered (" + narrow(otherDll) +
+                         "), which " + office + " cannot load";
+            add(report, bitness, Status::Broken, found, packageFor(bitness));
+        }
+    } else if (!registration.present) {
+        add(report, bitness, fault, dll + ", registered for " + office + ", is not there", kRepair);
+    } else if (registration.machine != expected) {
+        add(report, bitness, fault,
+            dll + ", registered for " + office + ", is " + machineText(registration.machine) + ": " + office +
+                " loads only a " + machineText(expected) + " add-in",
+            kRepair + std::string(", or ") + packageFor(bitness));
+    } else {
+        const std::string registered =
+            dll + ", " + machineText(registration.machine) + ", is registered for " + office;
+        if (bitness == kThisBitness) {
+            add(report, bitness, Status::Ok, registered);
+        } else if (installed) {
+            // Only a process of that Office's bitness can load its add-in: the doctor installed beside it.
+            const std::wstring doctor = folderOf(registration.dll) + kDoctorFile;
+            if (machineOfFile(doctor) != expected) {
+                add(report, bitness, Status::Warning,
+                    registered + "; whether it loads there is not checked: there is no " + bits(bitness) +
+                        " quillery-doctor.exe beside it",
+                    kRepair + std::string(" (the package installs the ") + bits(bitness) +
+                        " doctor beside the " + bits(bitness) + " add-in)");
+                verdict.none();
+                return;
+            }
+            const ProgramRun run = runProgram(doctor, kOtherDoctorArguments);
+            const auto checked = readJsonReport(run.output);
+            if (!checked) {
+                add(report, bitness, Status::Broken,
+                    registered + "; the " + bits(bitness) + " doctor beside it (" + narrow(doctor) + ") " +
+                        (run.started ? "gave no report (exit code " + std::to_string(run.exitCode) + ")"
+                                     : "could not be started"),
+                    kRepair);
+                verdict.none();
+                return;
+            }
+            add(report, bitness, Status::Ok,
+                registered + "; the " + bits(bitness) + " doctor beside it walks the chain as " + office +
+                    " meets it");
+            append(report, *checked, bitness, twoOffices, true);
+            verdict.keepWhere(*checked);
+            return;
+        } else {
+            add(report, bitness, Status::Ok, registered);
+        }
+    }
+    if (bitness == kThisBitness) {
+        const Report chain = runChain();
+        append(report, chain, bitness, false, false);
+        verdict.keepWhere(chain);
+    } else if (installed) {
+        verdict.none();
+    }
+}
+
+std::string signsOf(const std::vector<OfficeSign>& signs, Bitness bitness) {
+    std::string text;
+    for (const OfficeSign& sign : signs) {
+        if (sign.bitness == bitness) text += (text.empty() ? "" : "; ") + sign.evidence;
+    }
+    return text;
+}
+
+}  // namespace
+
+Report checkEveryOffice() {
+    const Bitness own = kThisBitness;
+    const bool windows64 = own == Bitness::Bits64 || RegistryAccess().isWow64();
+    const std::vector<OfficeSign> signs = findOffice(windows64);
+    std::vector<Bitness> installed;
+    for (const Bitness bitness : {own, otherThan(own)}) {
+        if (!signsOf(signs, bitness).empty()) installed.push_back(bitness);
+    }
+
+    Report report;
+    std::vector<Bitness> checked = installed;
+    if (installed.empty()) {
+        report.findings.push_back(
+            {"office.bitness", "Office", Status::Warning,
+             std::string("no Office found (no Click-to-Run Platform, no Outlook Bitness, no WINWORD.EXE, "
+                         "EXCEL.EXE or POWERPNT.EXE under App Paths): the add-in is checked in ") +
+                 (windows64 ? "both registry views" : "its registry view"),
+             "install Word, Excel or PowerPoint; the group shows once Office is there"});
+        checked.push_back(own);
+        if (windows64) checked.push_back(otherThan(own));
+    } else {
+        std::string found;
+        for (const Bitness bitness : installed)
+            found +=
+                (found.empty() ? "" : ", and ") + bits(bitness) + " Office (" + signsOf(signs, bitness) + ")";
+        if (installed.size() > 1) found += ": each is checked";
+        report.findings.push_back({"office.bitness", "Office", Status::Ok, found, {}});
+    }
+
+    Verdict verdict;
+    const bool twoOffices = installed.size() > 1;
+    for (const Bitness bitness : checked) {
+        const bool isInstalled = std::find(installed.begin(), installed.end(), bitness) != installed.end();
+        checkOffice(report, verdict, bitness, isInstalled, twoOffices);
+    }
+    report.wordShows = verdict.shows[kWord];
+    report.excelShows = verdict.shows[kExcel];
+    report.powerPointShows = verdict.shows[kPowerPoint];
+    return report;
+}
+
+}  // namespace doctor

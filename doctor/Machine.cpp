@@ -1,0 +1,85 @@
+#include "doctor/Machine.h"
+
+#include <cstdio>
+
+namespace doctor {
+namespace {
+
+constexpr std::size_t kNtHeadersOffsetAt = 0x3C;
+
+struct MachineName {
+    uint16_t machine;
+    Bitness bitness;  // the Office that loads a DLL of this machine
+    const char* name;
+};
+
+const MachineName kMachines[] = {
+    {kMachineI386, Bitness::Bits32, "32-bit (x86)"},
+    {kMachineAmd64, Bitness::Bits64, "64-bit (x64)"},
+    {kMachineArm64, Bitness::Unknown, "ARM64"},
+};
+
+const MachineName* named(uint16_t machine) {
+    for (const MachineName& entry : kMachines)
+        if (entry.machine == machine) return &entry;
+    return nullptr;
+}
+
+uint32_t littleEndian(const unsigned char* bytes, std::size_t count) {
+    uint32_t value = 0;
+    for (std::size_t index = count; index-- > 0;) value = value << 8 | bytes[index];
+    return value;
+}
+
+}  // namespace
+
+uint16_t peMachine(const unsigned char* bytes, std::size_t size) {
+    if (size < kNtHeadersOffsetAt + 4 || bytes[0] != 'M' || bytes[1] != 'Z') return 0;
+    const uint32_t at = littleEndian(bytes + kNtHeadersOffsetAt, 4);
+    // Compared against what is left rather than summed, so that an offset near 4 GB cannot wrap around.
+    if (at > size || size - at < 6) return 0;
+    const unsigned char* nt = bytes + at;
+    if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return 0;
+    return static_cast<uint16_t>(littleEndian(nt + 4, 2));
+}
+
+Bitness bitnessOf(uint16_t machine) {
+    const MachineName* entry = named(machine);
+    return entry ? entry->bitness : Bitness::Unknown;
+}
+
+uint16_t machineFor(Bitness bitness) {
+    for (const MachineName& entry : kMachines)
+        if (entry.bitness == bitness && bitness != Bitness::Unknown) return entry.machine;
+    return 0;
+}
+
+const char* bitsText(Bitness bitness) {
+    switch (bitness) {
+        case Bitness::Bits32:
+            return "32-bit";
+        case Bitness::Bits64:
+            return "64-bit";
+        case Bitness::Unknown:
+            break;
+    }
+    return "";
+}
+
+std::string machineText(uint16_t machine) {
+    if (machine == 0) return "not a Windows program";
+    if (const MachineName* entry = named(machine)) return entry->name;
+    char text[24];
+    std::snprintf(text, sizeof text, "machine 0x%04X", static_cast<unsigned>(machine));
+    return text;
+}
+
+Bitness bitnessOfPlatform(const std::string& platform) {
+    std::string lower;
+    for (const char c : platform) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower == "x86") return Bitness::Bits32;
+    if (lower == "x64") return Bitness::Bits64;
+    return Bitness::Unknown;
+}
+
+}  // namespace doctor

@@ -1,0 +1,158 @@
+// What the doctor reads from bytes: the machine in a PE header, which decides which Office can load a DLL,
+// and the report of the doctor of the other bitness, whose verdict it passes on. Neither may read past its
+// input or take a damaged one for a sound one.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "doctor/Machine.h"
+#include "doctor/ReportReader.h"
+
+namespace {
+
+using doctor::Bitness;
+using Bytes = std::vector<unsigned char>;
+
+// A DOS header whose NT headers start at `at`, followed by them: the signature and the machine.
+Bytes peFile(uint32_t at, const char* signature, uint16_t machine, size_t cutTo = SIZE_MAX) {
+    Bytes bytes(at + 24, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    for (int shift = 0; shift < 4; ++shift)
+        bytes[0x3C + shift] = static_cast<unsigned char>(at >> (8 * shift));
+    for (int index = 0; index < 4; ++index) bytes[at + index] = static_cast<unsigned char>(signature[index]);
+    bytes[at + 4] = static_cast<unsigned char>(machine & 0xFF);
+    bytes[at + 5] = static_cast<unsigned char>(machine >> 8);
+    if (cutTo < bytes.size()) bytes.resize(cutTo);
+    return bytes;
+}
+
+const char kPe[] = {'P', 'E', 0, 0};
+
+struct MachineRow {
+    const char* name;
+    Bytes bytes;
+    uint16_t machine;
+    const char* said;  // machineText
+    Bitness loadedBy;  // the Office that loads it
+};
+
+TEST(DoctorReading, TheMachineOfAPeHeaderAndTheOfficeThatLoadsIt) {
+    Bytes offsetPastEnd = peFile(0x80, kPe, 0x8664);
+    offsetPastEnd[0x3C] = 0xF0;
+    offsetPastEnd[0x3F] = 0xFF;  // 0xFF0000F0: an offset that wraps around when added to a pointer
+    const MachineRow rows[] = {
+        {"x64", peFile(0x80, kPe, 0x8664), 0x8664, "64-bit (x64)", Bitness::Bits64},
+        {"x86", peFile(0xE8, kPe, 0x014C), 0x014C, "32-bit (x86)", Bitness::Bits32},
+        {"ARM64 is named, but neither Office loads it", peFile(0x80, kPe, 0xAA64), 0xAA64, "ARM64",
+         Bitness::Unknown},
+        {"a machine without a name", peFile(0x40, kPe, 0x01C4), 0x01C4, "machine 0x01C4", Bitness::Unknown},
+        {"NT headers right after the offset field", peFile(0x40, kPe, 0x014C), 0x014C, "32-bit (x86)",
+         Bitness::Bits32},
+        {"cut inside the machine", peFile(0x80, kPe, 0x8664, 0x80 + 5), 0, "not a Windows program",
+         Bitness::Unknown},
+        {"cut exactly after the machine", peFile(0x80, kPe, 0x8664, 0x80 + 6), 0x8664, "64-bit (x64)",
+         Bitness::Bits64},
+        {"offset past the end", offsetPastEnd, 0, "not a Windows program", Bitness::Unknown},
+        {"no PE signature", peFile(0x80, "PE\0\1", 0x8664), 0, "not a Windows program", Bitness::Unknown},
+        {"no MZ", Bytes{'Z', 'M', 0, 0}, 0, "not a Windows program", Bitness::Unknown},
+        {"shorter than the DOS header", Bytes{'M', 'Z'}, 0, "not a Windows program", Bitness::Unknown},
+        {"empty", Bytes{}, 0, "not a Windows program", Bitness::Unknown},
+    };
+    for (const MachineRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A copy of exactly the row's size, so that the sanitizer sees any read past it.
+        const std::vector<unsigned char> exact(row.bytes);
+        const uint16_t machine = doctor::peMachine(exact.empty() ? nullptr : exact.data(), exact.size());
+        EXPECT_EQ(row.machine, machine);
+        EXPECT_EQ(row.said, doctor::machineText(machine));
+        EXPECT_EQ(row.loadedBy, doctor::bitnessOf(machine));
+        if (row.loadedBy != Bitness::Unknown) {
+            EXPECT_EQ(machine, doctor::machineFor(row.loadedBy));
+        }
+    }
+}
+
+TEST(DoctorReading, OfficesWordsForItsBitness) {
+    const struct {
+        const char* platform;
+        Bitness bitness;
+    } rows[] = {{"x86", Bitness::Bits32},
+                {"X64", Bitness::Bits64},
+                {"x64 ", Bitness::Unknown},
+                {"amd64", Bitness::Unknown},
+                {"", Bitness::Unknown}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.bitness, doctor::bitnessOfPlatform(row.platform)) << row.platform;
+}
+
+// A report as the doctor writes it, with the links given.
+std::string report(const std::string& links,
+                   const std::string& hosts = "true,\"excel\":false,\"powerpoint\":true") {
+    return "{\"version\":\"1.41.0.0\",\"ribbonShows\":false,\"hosts\":{\"word\":" + hosts + "},\"links\":[" +
+           links + "\n]}\n";
+}
+
+std::string link(const std::string& found, const std::string& status = "ok") {
+    return "\n{\"link\":\"class.load\",\"status\":\"" + status + "\",\"found\":\"" + found +
+           "\",\"fix\":\"\",\"title\":\"library loads\"}";
+}
+
+struct ReportRow {
+    const char* name;
+    std::string json;
+    bool read;
+    std::string firstFound;  // the first link's text, as read
+};
+
+TEST(DoctorReading, TheOtherDoctorsReportReadsBackOrNotAtAll) {
+    const std::string deep = std::string(200, '[') + std::string(200, ']');
+    const ReportRow rows[] = {
+        {"as written", report(link("C:\\\\Program Files\\\\Corvane Quillery\\\\Quillery.dll")), true,
+         "C:\\Program Files\\Corvane Quillery\\Quillery.dll"},
+        {"escapes, a letter beyond ASCII and one beyond the BMP",
+         report(link("\\\"a\\\"\\n\\u00e9\\ud83d\\ude00\\u0001")), true,
+         "\"a\"\n\xC3\xA9\xF0\x9F\x98\x80\x01"},
+        {"a lone surrogate stands for a character we cannot know", report(link("x\\ud800y")), true,
+         "x\xEF\xBF\xBDy"},
+        {"with a repair and fields we do not know",
+         report(link("fine")).substr(0, report(link("fine")).size() - 2) +
+             ",\"repair\":{\"changes\":[{\"done\":true,\"n\":-1.5e3,\"z\":null}]}}",
+         true, "fine"},
+        {"no links", report(""), true, ""},
+        {"a status we do not give", report(link("x", "fine")), false, ""},
+        {"a link without its title",
+         report("{\"link\":\"a\",\"status\":\"ok\",\"found\":\"x\",\"fix\":\"\"}"), false, ""},
+        {"a host missing", report(link("x"), "true,\"excel\":false"), false, ""},
+        {"cut short", report(link("x")).substr(0, 60), false, ""},
+        {"text after the report", report(link("x")) + "x", false, ""},
+        {"a control character in a text", report(link("a\tb")), false, ""},
+        {"a bad escape", report(link("\\x41")), false, ""},
+        {"a short \\u", report(link("\\u00")), false, ""},
+        {"nested deeper than a report, in a field we do not know",
+         "{\"x\":" + deep + "," + report(link("x")).substr(1), false, ""},
+        {"nested within reason, in a field we do not know",
+         "{\"x\":[[{\"y\":[1]}]]," + report(link("x")).substr(1), true, "x"},
+        {"not JSON", "Quillery doctor 1.41.0.0\nOK  ...", false, ""},
+        {"empty", "", false, ""},
+    };
+    for (const ReportRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto read = doctor::readJsonReport(row.json);
+        ASSERT_EQ(row.read, read.has_value()) << row.json;
+        if (!read) continue;
+        EXPECT_TRUE(read->wordShows);
+        EXPECT_FALSE(read->excelShows);
+        EXPECT_TRUE(read->powerPointShows);
+        if (row.firstFound.empty() && read->findings.empty()) continue;
+        ASSERT_EQ(1u, read->findings.size());
+        EXPECT_EQ(row.firstFound, read->findings[0].found);
+        EXPECT_EQ("class.load", read->findings[0].link);
+        EXPECT_EQ("library loads", read->findings[0].title);
+        EXPECT_EQ(doctor::Status::Ok, read->findings[0].status);
+    }
+}
+
+}  // namespace
