@@ -32,7 +32,8 @@ using fixtures::InstallationFixture;
 using fixtures::PrinterFixture;
 
 constexpr const char* kHosts[] = {"Word", "Excel", "PowerPoint"};
-constexpr const char* kConnectClass = "Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}";
+constexpr const char* kConnectClsid = "{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}";
+const std::string kConnectClass = std::string("Software\\Classes\\CLSID\\") + kConnectClsid;
 
 std::string addInKey(const char* host) {
     return std::string("Software\\Microsoft\\Office\\") + host + "\\Addins\\TandrelQuillery.Connect";
@@ -347,6 +348,16 @@ private:
     bool registered_ = false;
 };
 
+// Unregistered with the installation key in place, each add-in hands the package's removal to the next logon
+// in its view; there is no package here to remove, so what they hand on goes when the row ends.
+struct RemovalHandedOn {
+    ~RemovalHandedOn() {
+        for (REGSAM view : {kThisView, kOtherView})
+            fixtures::deleteValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                  kConnectClsid, view);
+    }
+};
+
 // A class that names the add-in of the other bitness in place of its own.
 enum class Crossed { No, OtherViewNamesThisDll, ThisViewNamesOtherDll };
 
@@ -464,6 +475,7 @@ TEST(DoctorBitness, EachOfficeIsCheckedInItsOwnViewAndByAProcessOfItsBitness) {
     const std::string connectServer = std::string(kConnectClass) + "\\InprocServer32";
     for (const MachineRow& row : kMachines) {
         SCOPED_TRACE(row.name);
+        const RemovalHandedOn removal;
         InstallationFixture::Options installationOptions;
         installationOptions.values = {{"UnRegister", "MsiExec.exe /X{0}"},
                                       {"Remove", "MsiExec.exe /X{0} /qb"},
