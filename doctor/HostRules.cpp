@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "win/RegistryText.h"
 #include "win/UniqueHkey.h"
 
 namespace doctor {
@@ -36,7 +37,7 @@ void readManagedList(const char* officeKey, HostRules& rules) {
         win::UniqueHkey key;
         if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) continue;
         wchar_t state = 0;
-        if (const auto text = textAt(key.get(), kProgIdWide)) {
+        if (const auto text = win::registryText(key.get(), kProgIdWide)) {
             const size_t first = text->find_first_not_of(L" \t");
             if (first != std::wstring::npos && first == text->find_last_not_of(L" \t") &&
                 (*text)[first] >= L'0' && (*text)[first] <= L'2')
@@ -99,26 +100,6 @@ std::wstring utf16At(const uint8_t* at, uint64_t bytes) {
 }
 
 }  // namespace
-
-std::optional<std::wstring> textAt(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD received = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &received) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(text.find(L'\0') == std::wstring::npos ? received / sizeof(wchar_t) : text.find(L'\0'));
-    if (type != REG_EXPAND_SZ) return text;
-    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    std::wstring expanded(needed, L'\0');
-    if (needed == 0 || ::ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed) == 0)
-        return std::nullopt;
-    expanded.resize(needed - 1);
-    return expanded;
-}
 
 std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
     win::UniqueHkey key;
@@ -203,7 +184,7 @@ std::wstring registeredServerPath(REGSAM view) {
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + text + L"\\InprocServer32").c_str(), 0,
                         KEY_QUERY_VALUE | view, key.receive()) != ERROR_SUCCESS)
         return {};
-    std::wstring path = textAt(key.get(), nullptr).value_or(std::wstring());
+    std::wstring path = win::registryText(key.get(), nullptr).value_or(std::wstring());
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
         path = path.substr(1, path.size() - 2);
     return path;

@@ -71,10 +71,6 @@ HostRules readHostRules(const char* officeKey);
 // KEY_WOW64_64KEY for the view a process of that bitness sees (the class key is kept apart per view).
 std::wstring registeredServerPath(REGSAM view = 0);
 
-// A text value (REG_SZ, or REG_EXPAND_SZ expanded) up to its first NUL; nothing when missing or of another
-// type.
-std::optional<std::wstring> textAt(HKEY key, const wchar_t* name);
-
 // A REG_DWORD value; nothing when the key or the value is missing or of another type.
 std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name);
 

@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "doctor/HostRules.h"
+#include "win/RegistryText.h"
 #include "win/UniqueHandle.h"
 #include "win/UniqueHkey.h"
 
@@ -25,7 +26,7 @@ std::optional<std::wstring> textIn(HKEY root, const std::wstring& path, const wc
     win::UniqueHkey key;
     if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) != ERROR_SUCCESS)
         return std::nullopt;
-    return textAt(key.get(), name);
+    return win::registryText(key.get(), name);
 }
 
 const char* viewName(REGSAM view) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tools/hostsim/DisabledItemRecord.h"
+#include "win/RegistryText.h"
 #include "win/UniqueHkey.h"
 
 namespace hostsim {
@@ -39,36 +40,6 @@ std::wstring rootName(HKEY root) {
 std::wstring addInName(const AddInKey& key) {
     if (key.friendlyName.empty()) return quoted(key.progId);
     return quoted(key.friendlyName) + L" (" + key.progId + L")";
-}
-
-// A value's text, REG_SZ or REG_EXPAND_SZ (expanded), up to a first NUL; nothing when absent or of another
-// type.
-std::optional<std::wstring> textValue(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            return std::nullopt;
-        if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD received = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        const LONG status =
-            ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &received);
-        if (status == ERROR_MORE_DATA) continue;  // it grew in between
-        if (status != ERROR_SUCCESS) return std::nullopt;
-        text.resize(received / sizeof(wchar_t));
-        const size_t end = text.find(L'\0');
-        if (end != std::wstring::npos) text.erase(end);
-        if (type == REG_EXPAND_SZ) {
-            const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-            std::wstring expanded(needed, L'\0');
-            if (needed == 0 || ::ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed) == 0)
-                return std::nullopt;
-            expanded.resize(needed - 1);
-            return expanded;
-        }
-        return text;
-    }
-    return std::nullopt;
 }
 
 std::optional<DWORD> dwordValue(HKEY root, const std::wstring& path, const wchar_t* name) {
@@ -118,7 +89,7 @@ std::optional<PolicyValue<wchar_t>> managedState(const HostProfile& host, const 
         win::UniqueHkey key;
         if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) continue;
         std::optional<wchar_t> state;
-        if (const std::optional<std::wstring> text = textValue(key.get(), progId.c_str())) {
+        if (const std::optional<std::wstring> text = win::registryText(key.get(), progId.c_str())) {
             const size_t first = text->find_first_not_of(L" \t");
             const size_t last = text->find_last_not_of(L" \t");
             if (first != std::wstring::npos && first == last && (*text)[first] >= L'0' &&
@@ -182,7 +153,7 @@ std::wstring inprocServerPath(const std::wstring& progId) {
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + text + L"\\InprocServer32").c_str(), 0,
                         KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
         return std::wstring();
-    std::wstring path = textValue(key.get(), nullptr).value_or(std::wstring());
+    std::wstring path = win::registryText(key.get(), nullptr).value_or(std::wstring());
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
         path = path.substr(1, path.size() - 2);
     return path;
