@@ -24,7 +24,7 @@ std::wstring rootName(HKEY root) {
 std::optional<SetPolicy> policy(const char* officeKey, const wchar_t* section, const wchar_t* name) {
     const std::wstring path = policyPath(officeKey, section);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        if (const auto value = dwordAt(root, path, name))
+        if (const auto value = win::registryDword(root, path, name))
             return SetPolicy{*value, rootName(root) + path + L"\\" + name};
     }
     return std::nullopt;
@@ -42,7 +42,7 @@ void readManagedList(const char* officeKey, HostRules& rules) {
             if (first != std::wstring::npos && first == text->find_last_not_of(L" \t") &&
                 (*text)[first] >= L'0' && (*text)[first] <= L'2')
                 state = (*text)[first];
-        } else if (const auto number = dwordAt(key.get(), L"", kProgIdWide)) {
+        } else if (const auto number = win::registryDword(key.get(), L"", kProgIdWide)) {
             if (*number <= 2) state = static_cast<wchar_t>(L'0' + *number);
         }
         if (state) {
@@ -101,18 +101,6 @@ std::wstring utf16At(const uint8_t* at, uint64_t bytes) {
 
 }  // namespace
 
-std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD value = 0, size = sizeof(value), type = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value))
-        return std::nullopt;
-    return value;
-}
-
 std::wstring policyPath(const char* officeKey, const wchar_t* section) {
     return kPolicyRoot + widen(officeKey) + L"\\" + section;
 }
@@ -168,8 +156,8 @@ HostRules readHostRules(const char* officeKey) {
     rules.noPrompt = policy(officeKey, L"Security", L"NoTBPromptUnsignedAddin");
     rules.restrictToList = policy(officeKey, L"Resiliency", L"RestrictToList");
     readManagedList(officeKey, rules);
-    const auto kept =
-        dwordAt(HKEY_CURRENT_USER, resiliencyPath(officeKey) + L"\\DoNotDisableAddinList", kProgIdWide);
+    const auto kept = win::registryDword(HKEY_CURRENT_USER,
+                                         resiliencyPath(officeKey) + L"\\DoNotDisableAddinList", kProgIdWide);
     rules.doNotDisable = kept && *kept != 0;
     readDisabledItems(officeKey, rules);
     return rules;

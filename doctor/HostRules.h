@@ -71,9 +71,6 @@ HostRules readHostRules(const char* officeKey);
 // KEY_WOW64_64KEY for the view a process of that bitness sees (the class key is kept apart per view).
 std::wstring registeredServerPath(REGSAM view = 0);
 
-// A REG_DWORD value; nothing when the key or the value is missing or of another type.
-std::optional<DWORD> dwordAt(HKEY root, const std::wstring& path, const wchar_t* name);
-
 // The process's ANSI text of a wide one, as the report's findings carry it.
 std::string narrow(const std::wstring& text);
 

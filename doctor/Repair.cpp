@@ -7,6 +7,7 @@
 
 #include "doctor/Chain.h"
 #include "doctor/HostRules.h"
+#include "win/RegistryText.h"
 #include "win/UniqueHandle.h"
 #include "win/UniqueHkey.h"
 
@@ -108,9 +109,9 @@ std::vector<Planned> plan() {
             L"Software\\Microsoft\\Office\\" +
             std::wstring(host.officeKey, host.officeKey + std::strlen(host.officeKey)) + L"\\Addins\\" +
             kProgIdWide;
-        if (dwordAt(HKEY_CURRENT_USER, keyPath, L"LoadBehavior") == kSoftDisabled) {
+        if (win::registryDword(HKEY_CURRENT_USER, keyPath, L"LoadBehavior") == kSoftDisabled) {
             const DWORD machine =
-                dwordAt(HKEY_LOCAL_MACHINE, keyPath, L"LoadBehavior").value_or(kLoadAtStartup);
+                win::registryDword(HKEY_LOCAL_MACHINE, keyPath, L"LoadBehavior").value_or(kLoadAtStartup);
             // The machine's own 2 is not the user's to undo.
             if (machine != kSoftDisabled) {
                 Planned change{keyPath, L"LoadBehavior", REG_DWORD, {2, 0, 0, 0}, machine, {}};

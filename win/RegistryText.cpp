@@ -1,5 +1,7 @@
 #include "win/RegistryText.h"
 
+#include "win/UniqueHkey.h"
+
 namespace win {
 
 std::optional<std::wstring> registryText(HKEY key, const wchar_t* name) {
@@ -26,6 +28,18 @@ std::optional<std::wstring> registryText(HKEY key, const wchar_t* name) {
         return expanded;
     }
     return std::nullopt;
+}
+
+std::optional<DWORD> registryDword(HKEY root, const std::wstring& path, const wchar_t* name) {
+    UniqueHkey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD value = 0, size = sizeof(value), type = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace win

@@ -1,30 +1,17 @@
 #include "server/registrar/SharedClassesKept.h"
 
-#include <cctype>
 #include <new>
 
+#include "server/registrar/IgnoringCase.h"
+
 namespace registrar {
-
-namespace {
-
-bool sameIgnoringCase(const std::string& text, const char* other) {
-    std::size_t i = 0;
-    for (; i < text.size() && other[i]; ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(other[i])))
-            return false;
-    }
-    return i == text.size() && other[i] == '\0';
-}
-
-}  // namespace
 
 bool SharedClassesKept::isPerView(const std::string& name) {
     // The subtrees of the classes root that 64-bit Windows redirects for 32-bit programs.
     static const char* const kPerView[] = {"CLSID", "DirectShow", "Interface", "Media Type",
                                            "MediaFoundation"};
     for (const char* perView : kPerView) {
-        if (sameIgnoringCase(name, perView)) return true;
+        if (equalIgnoringCase(name, perView)) return true;
     }
     return false;
 }

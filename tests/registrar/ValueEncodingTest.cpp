@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/registrar/ValueEncoding.h"
+#include "tests/support/HexBytes.h"
 #include "tools/testing/ModelCodePages.h"
 #include "tools/testing/PlainNumber.h"
 
@@ -21,16 +22,6 @@ bool singleByte(unsigned char) {
 
 Result outOfMemory(const std::string&, std::uint32_t&) {
     return kOutOfMemory;
-}
-
-std::string hex(const std::string& bytes) {
-    std::string out;
-    char buffer[4];
-    for (unsigned char byte : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02X ", byte);
-        out += buffer;
-    }
-    return out;
 }
 
 std::string bytes(std::initializer_list<unsigned char> list) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tests/text/HexBytes.h"
+#include "tests/support/HexBytes.h"
 #include "tests/text/TemporaryFolder.h"
 #include "text/AnsiCodePage.h"
 #include "text/StringTable.h"

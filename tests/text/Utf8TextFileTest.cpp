@@ -1,4 +1,4 @@
-#include "tests/text/HexBytes.h"
+#include "tests/support/HexBytes.h"
 #include "text/Utf8TextFile.h"
 
 #include <windows.h>

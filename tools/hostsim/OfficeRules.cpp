@@ -42,18 +42,6 @@ std::wstring addInName(const AddInKey& key) {
     return quoted(key.friendlyName) + L" (" + key.progId + L")";
 }
 
-std::optional<DWORD> dwordValue(HKEY root, const std::wstring& path, const wchar_t* name) {
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD value = 0, size = sizeof(value), type = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value))
-        return std::nullopt;
-    return value;
-}
-
 // One policy value and where it was found.
 template <typename Value>
 struct PolicyValue {
@@ -66,7 +54,7 @@ std::optional<PolicyValue<DWORD>> policyDword(const HostProfile& host, const wch
                                               const wchar_t* name) {
     const std::wstring path = policyKeyPath(host, section);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        if (const std::optional<DWORD> value = dwordValue(root, path, name))
+        if (const std::optional<DWORD> value = win::registryDword(root, path, name))
             return PolicyValue<DWORD>{*value, rootName(root) + path + L"\\" + name};
     }
     return std::nullopt;
@@ -95,7 +83,7 @@ std::optional<PolicyValue<wchar_t>> managedState(const HostProfile& host, const 
             if (first != std::wstring::npos && first == last && (*text)[first] >= L'0' &&
                 (*text)[first] <= L'2')
                 state = (*text)[first];
-        } else if (const std::optional<DWORD> number = dwordValue(key.get(), L"", progId.c_str())) {
+        } else if (const std::optional<DWORD> number = win::registryDword(key.get(), L"", progId.c_str())) {
             if (*number <= 2) state = static_cast<wchar_t>(L'0' + *number);
         }
         if (state) return PolicyValue<wchar_t>{*state, rootName(root) + path + L"\\" + progId};
@@ -318,8 +306,8 @@ std::optional<Finding> OfficeRules::disableSlow(const AddInKey& key, const LoadD
     if (decision.alwaysEnabled) return std::nullopt;
     const std::wstring resiliency = resiliencyKeyPath(host_);
     // The user's "Always enable this add-in" (Office keeps there the reason it once disabled it).
-    const std::optional<DWORD> kept =
-        dwordValue(HKEY_CURRENT_USER, resiliency + L"\\" + kDoNotDisableAddinList, key.progId.c_str());
+    const std::optional<DWORD> kept = win::registryDword(
+        HKEY_CURRENT_USER, resiliency + L"\\" + kDoNotDisableAddinList, key.progId.c_str());
     if (kept && *kept != 0) return std::nullopt;
     const std::wstring dllPath = inprocServerPath(key.progId);
     if (dllPath.empty()) return std::nullopt;

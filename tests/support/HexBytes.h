@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-// A narrow text's bytes in hexadecimal, so that a failure shows exactly what a conversion produced.
+// Bytes in hexadecimal, so that a failure shows exactly what a conversion or an encoding produced.
 inline std::string hex(const std::string& text) {
     std::string out;
     char buffer[4];
