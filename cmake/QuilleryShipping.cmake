@@ -20,7 +20,9 @@ if(NOT CMAKE_OBJCOPY OR NOT CMAKE_STRIP)
   message(FATAL_ERROR "The toolchain's objcopy and strip were not found: the shipped files cannot be stripped")
 endif()
 
-set(QUILLERY_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing)
+# The folder of the throwaway chain. Both Windows builds of a checkout name the same one (scripts/test.sh does),
+# so that the 64-bit and the 32-bit files carry one signer, as a release's do.
+set(QUILLERY_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing CACHE PATH "Folder of the build's throwaway signing chain")
 # The throwaway chain's root, which the tests trust (PEM for osslsigncode, DER for Windows).
 set(QUILLERY_TEST_ROOT ${QUILLERY_SIGNING_DIR}/test-root.crt)
 set(QUILLERY_TEST_ROOT_DER ${QUILLERY_SIGNING_DIR}/test-root.cer)

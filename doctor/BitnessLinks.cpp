@@ -7,12 +7,15 @@
 
 #include <algorithm>
 
+#include "doctor/AddInNames.h"
 #include "doctor/Chain.h"
-#include "doctor/HostRules.h"
 #include "doctor/Machine.h"
 #include "doctor/OfficeBitness.h"
 #include "doctor/ReportReader.h"
-#include "win/UniqueHandle.h"
+#include "doctor/TrustedLocation.h"
+#include "trust/Signature.h"
+#include "win/AnsiText.h"
+#include "win/ProgramRun.h"
 
 namespace doctor {
 namespace {
@@ -20,8 +23,6 @@ namespace {
 constexpr wchar_t kDoctorFile[] = L"quillery-doctor.exe";
 constexpr wchar_t kOtherDoctorArguments[] = L"--json --this-bitness";
 constexpr DWORD kOtherDoctorTimeoutMs = 120000;
-constexpr char kRepair[] =
-    "repair Quillery (Repair in the list of installed programs, or msiexec /fa <package>.msi)";
 
 Bitness otherThan(Bitness bitness) {
     return bitness == Bitness::Bits64 ? Bitness::Bits32 : Bitness::Bits64;
@@ -47,7 +48,7 @@ struct Registration {
 
 Registration registrationFor(Bitness bitness) {
     Registration registration;
-    registration.dll = registeredServerPath(viewOf(bitness));
+    registration.dll = machineServerPath(viewOf(bitness));
     if (registration.dll.empty()) return registration;
     registration.present = ::GetFileAttributesW(registration.dll.c_str()) != INVALID_FILE_ATTRIBUTES;
     registration.machine = machineOfFile(registration.dll);
@@ -59,62 +60,19 @@ std::wstring folderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// The other doctor's report is UTF-8; findings carry the process's ANSI text.
-std::string ansiFromUtf8(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int wideLength =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (wideLength <= 0) return {};
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], wideLength);
-    return narrow(wide);
-}
-
-struct ProgramRun {
-    bool started = false;
-    DWORD exitCode = 0;
-    std::string output;
-};
-
-// Runs a program to its end (two minutes at most) with its output in a temporary file, which a program that
-// never ends cannot block the way a full pipe would.
-ProgramRun runProgram(const std::wstring& program, const std::wstring& arguments) {
-    ProgramRun run;
-    wchar_t folder[MAX_PATH] = {}, file[MAX_PATH] = {};
-    if (!::GetTempPathW(MAX_PATH, folder) || !::GetTempFileNameW(folder, L"qdr", 0, file)) return run;
-    {
-        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-        win::UniqueHandle output(::CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-        if (output) {
-            std::wstring command = L"\"" + program + L"\" " + arguments;
-            STARTUPINFOW startup = {};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-            startup.hStdOutput = output.get();
-            startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-            PROCESS_INFORMATION process = {};
-            if (::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                 &startup, &process)) {
-                win::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-                run.started = true;
-                if (::WaitForSingleObject(process.hProcess, kOtherDoctorTimeoutMs) != WAIT_OBJECT_0)
-                    ::TerminateProcess(process.hProcess, ERROR_TIMEOUT);
-                ::WaitForSingleObject(process.hProcess, INFINITE);
-                ::GetExitCodeProcess(process.hProcess, &run.exitCode);
-            }
-        }
-    }
-    win::UniqueHandle input(::CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    char buffer[4096];
-    DWORD read = 0;
-    while (input && ::ReadFile(input.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        run.output.append(buffer, read);
-    input.reset();
-    ::DeleteFileW(file);
-    return run;
+// The doctor of the other bitness runs with this one's rights, so it must come from the same hands: signed by
+// the same certificate, or, when both signatures verify, by the same publisher (a renewed certificate). Empty
+// when it may run; else why not. A doctor that is not signed itself (a developer's build) has no signer to
+// hold the other to.
+std::string whyNotSameSigner(const std::wstring& otherDoctor) {
+    const trust::Signature own = trust::verifySignature(win::ownProgramPath());
+    if (!own.present) return {};
+    const trust::Signature other = trust::verifySignature(otherDoctor);
+    if (!other.present) return "it is not signed, and this doctor is";
+    if (own.verifies && !other.verifies) return "its signature does not verify (" + hexCode(other.trustResult) + ")";
+    if (other.signerCertificate == own.signerCertificate) return {};
+    if (own.verifies && other.signer == own.signer) return {};
+    return "it is not signed by this doctor's signer (\"" + win::narrow(own.signer) + "\")";
 }
 
 struct Verdict {
@@ -142,9 +100,9 @@ void append(Report& report, const Report& chain, Bitness bitness, bool named, bo
     for (const Finding& finding : chain.findings) {
         Finding copy = finding;
         if (fromUtf8) {
-            copy.title = ansiFromUtf8(copy.title);
-            copy.found = ansiFromUtf8(copy.found);
-            copy.fix = ansiFromUtf8(copy.fix);
+            copy.title = win::ansiFromUtf8(copy.title);
+            copy.found = win::ansiFromUtf8(copy.found);
+            copy.fix = win::ansiFromUtf8(copy.fix);
         }
         if (named) {
             copy.link = bits(bitness) + "." + copy.link;
@@ -160,7 +118,7 @@ void checkOffice(Report& report, Verdict& verdict, Bitness bitness, bool install
     const std::string office = bits(bitness) + " Office";
     const Bitness other = otherThan(bitness);
     const Registration registration = registrationFor(bitness);
-    const std::string dll = narrow(registration.dll);
+    const std::string dll = win::narrow(registration.dll);
     const uint16_t expected = machineFor(bitness);
     // A registration no installed Office reads breaks nothing yet; it will when that Office comes.
     const Status fault = installed || bitness == kThisBitness ? Status::Broken : Status::Warning;
@@ -171,20 +129,20 @@ void checkOffice(Report& report, Verdict& verdict, Bitness bitness, bool install
                 "no add-in registered in the " + bits(bitness) + " registry view");
         } else {
             std::string found = office + " finds no " + bits(bitness) + " add-in: its registry view has no " +
-                                "class for TandrelQuillery.Connect";
-            const std::wstring otherDll = registeredServerPath(viewOf(other));
+                                "class for " + kProgId;
+            const std::wstring otherDll = machineServerPath(viewOf(other));
             if (!otherDll.empty())
-                found += "; only the " + bits(other) + " add-in is registered (" + narrow(otherDll) +
+                found += "; only the " + bits(other) + " add-in is registered (" + win::narrow(otherDll) +
                          "), which " + office + " cannot load";
             add(report, bitness, Status::Broken, found, packageFor(bitness));
         }
     } else if (!registration.present) {
-        add(report, bitness, fault, dll + ", registered for " + office + ", is not there", kRepair);
+        add(report, bitness, fault, dll + ", registered for " + office + ", is not there", kRepairAdvice);
     } else if (registration.machine != expected) {
         add(report, bitness, fault,
             dll + ", registered for " + office + ", is " + machineText(registration.machine) + ": " + office +
                 " loads only a " + machineText(expected) + " add-in",
-            kRepair + std::string(", or ") + packageFor(bitness));
+            kRepairAdvice + std::string(", or ") + packageFor(bitness));
     } else {
         const std::string registered =
             dll + ", " + machineText(registration.machine) + ", is registered for " + office;
@@ -197,19 +155,29 @@ void checkOffice(Report& report, Verdict& verdict, Bitness bitness, bool install
                 add(report, bitness, Status::Warning,
                     registered + "; whether it loads there is not checked: there is no " + bits(bitness) +
                         " quillery-doctor.exe beside it",
-                    kRepair + std::string(" (the package installs the ") + bits(bitness) +
+                    kRepairAdvice + std::string(" (the package installs the ") + bits(bitness) +
                         " doctor beside the " + bits(bitness) + " add-in)");
                 verdict.none();
                 return;
             }
-            const ProgramRun run = runProgram(doctor, kOtherDoctorArguments);
+            std::string refused = whyNotTrusted(doctor);
+            if (refused.empty()) refused = whyNotSameSigner(doctor);
+            if (!refused.empty()) {
+                add(report, bitness, Status::Broken,
+                    registered + "; the " + bits(bitness) + " doctor beside it (" + win::narrow(doctor) +
+                        ") is not run: " + refused,
+                    kRepairAdvice);
+                verdict.none();
+                return;
+            }
+            const win::ProgramRun run = win::runProgram(doctor, kOtherDoctorArguments, kOtherDoctorTimeoutMs);
             const auto checked = readJsonReport(run.output);
             if (!checked) {
                 add(report, bitness, Status::Broken,
-                    registered + "; the " + bits(bitness) + " doctor beside it (" + narrow(doctor) + ") " +
+                    registered + "; the " + bits(bitness) + " doctor beside it (" + win::narrow(doctor) + ") " +
                         (run.started ? "gave no report (exit code " + std::to_string(run.exitCode) + ")"
                                      : "could not be started"),
-                    kRepair);
+                    kRepairAdvice);
                 verdict.none();
                 return;
             }
@@ -244,8 +212,8 @@ std::string signsOf(const std::vector<OfficeSign>& signs, Bitness bitness) {
 
 Report checkEveryOffice() {
     const Bitness own = kThisBitness;
-    const bool windows64 = own == Bitness::Bits64 || RegistryAccess().isWow64();
-    const std::vector<OfficeSign> signs = findOffice(windows64);
+    const bool windows64 = isWindows64();
+    const std::vector<OfficeSign> signs = findOffice();
     std::vector<Bitness> installed;
     for (const Bitness bitness : {own, otherThan(own)}) {
         if (!signsOf(signs, bitness).empty()) installed.push_back(bitness);

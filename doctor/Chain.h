@@ -71,4 +71,8 @@ void checkRibbons(Chain& chain);
 // Small registry questions the add-in itself never asks; `view` 0 is the process's own.
 bool keyExists(HKEY root, const std::string& path, REGSAM view = 0);
 
+// The add-in DLL that the machine's own classes register for Office of `view`; never what a user's classes
+// name, which the doctor only reports. Empty when the machine registers none.
+std::wstring machineServerPath(REGSAM view = 0);
+
 }  // namespace doctor

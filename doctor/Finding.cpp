@@ -1,5 +1,9 @@
 #include "doctor/Finding.h"
 
+#include <cstdio>
+
+#include "doctor/AddInNames.h"
+
 namespace doctor {
 
 const char* statusName(Status status) {
@@ -12,6 +16,12 @@ const char* statusName(Status status) {
             return "broken";
     }
     return "broken";
+}
+
+std::string hexCode(long code) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(code));
+    return text;
 }
 
 }  // namespace doctor

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "QuilleryVersion.h"
+#include "doctor/AddInNames.h"
 #include "doctor/Chain.h"
 #include "markup/RibbonMarkup.h"
 #include "text/AnsiCodePage.h"
@@ -19,8 +20,6 @@
 namespace doctor {
 namespace {
 
-constexpr char kReinstall[] =
-    "repair Quillery (Repair in the list of installed programs, or msiexec /fa <package>.msi)";
 
 struct InstallValue {
     const char* name;
@@ -72,22 +71,9 @@ std::string fileProblem(const std::string& path) {
     return "holds no text";
 }
 
-std::wstring widened(const std::string& text) {
-    const int length =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
-std::string narrowed(const std::wstring& text) {
-    return win::narrowFromWide(text.c_str(), text.size());
-}
-
 // Reads the markup as the host does; what the host would refuse is the problem, else the declared controls.
 std::string markupProblem(const std::string& markup, std::vector<DeclaredControl>& declared) {
-    const markup::MarkupDocument document = markup::readMarkup(widened(markup));
+    const markup::MarkupDocument document = markup::readMarkup(win::widen(markup));
     if (!document.parsed) return "could not be read as XML";
     if (!document.wellFormed) {
         // Windows' parser says where; Wine's gives no position.
@@ -95,13 +81,13 @@ std::string markupProblem(const std::string& markup, std::vector<DeclaredControl
         if (document.errorLine > 0)
             where = " at line " + std::to_string(document.errorLine) + ", column " +
                     std::to_string(document.errorColumn);
-        return "is not well-formed XML" + where + ": " + narrowed(document.error);
+        return "is not well-formed XML" + where + ": " + win::narrow(document.error);
     }
     if (!document.duplicateIds.empty())
-        return "gives the id " + narrowed(document.duplicateIds.front()) + " twice";
+        return "gives the id " + win::narrow(document.duplicateIds.front()) + " twice";
     for (const markup::MarkupControl& control : document.controls) {
         DeclaredControl entry;
-        entry.id = narrowed(control.id);
+        entry.id = win::narrow(control.id);
         entry.boundLabel = !control.attribute(L"getLabel").empty();
         entry.boundSupertip = !control.attribute(L"getSupertip").empty();
         entry.boundItems = !control.attribute(L"getItemLabel").empty();
@@ -158,7 +144,7 @@ void checkInstallationKey(Chain& chain) {
     const std::string& key = chain.settings.baseKeyPath();
     if (!keyExists(HKEY_LOCAL_MACHINE, key)) {
         chain.add("install.key", "installation key", Status::Broken,
-                  "HKLM\\" + key + " is missing: the add-in has no texts and no markup", kReinstall);
+                  "HKLM\\" + key + " is missing: the add-in has no texts and no markup", kRepairAdvice);
         return;
     }
     chain.add("install.key", "installation key", Status::Ok, "HKLM\\" + key);
@@ -167,12 +153,12 @@ void checkInstallationKey(Chain& chain) {
         const std::string text = chain.registry.readString(HKEY_LOCAL_MACHINE, key, value.name, false);
         if (text.empty()) {
             chain.add(link.c_str(), value.name, value.whenMissing,
-                      std::string("missing: ") + value.consequence, kReinstall);
+                      std::string("missing: ") + value.consequence, kRepairAdvice);
         } else if (std::string(value.name) == "Version" && text != kProductVersion) {
             chain.add(link.c_str(), value.name, Status::Warning,
                       text + ", but this doctor is " + kProductVersion +
                           ": the registration is from another version",
-                      kReinstall);
+                      kRepairAdvice);
         } else {
             chain.add(link.c_str(), value.name, Status::Ok, text);
         }
@@ -213,7 +199,7 @@ void checkMarkup(Chain& chain) {
         if (!problem.empty()) {
             const std::string where = document.path.empty() ? std::string() : document.path + " ";
             chain.add(document.link, title.c_str(), inUse ? Status::Broken : Status::Warning,
-                      where + problem + " (" + role + ")", kReinstall);
+                      where + problem + " (" + role + ")", kRepairAdvice);
             continue;
         }
         if (inUse) {
@@ -232,7 +218,7 @@ void checkStrings(Chain& chain) {
         chain.add("strings.file", "string file", Status::Warning,
                   (path.empty() ? std::string() : path + " ") + problem +
                       ": every control is labelled with its key",
-                  kReinstall);
+                  kRepairAdvice);
         return;
     }
     StringTable table(AnsiCodePage::instance());
@@ -267,7 +253,7 @@ void checkStrings(Chain& chain) {
         chain.add("strings.keys", "string keys", Status::Warning,
                   std::to_string(count) + " of " + std::to_string(ordered.size()) +
                       " texts missing: " + missing + " (shown as their keys)",
-                  kReinstall);
+                  kRepairAdvice);
     }
 }
 

@@ -1,11 +1,15 @@
 #include "doctor/Machine.h"
 
 #include <cstdio>
+#include <fstream>
+#include <vector>
 
 namespace doctor {
 namespace {
 
 constexpr std::size_t kNtHeadersOffsetAt = 0x3C;
+// The NT headers of every program we know sit well inside this; a header further in is not looked for.
+constexpr std::size_t kHeaderBytes = 64 * 1024;
 
 struct MachineName {
     uint16_t machine;
@@ -41,6 +45,14 @@ uint16_t peMachine(const unsigned char* bytes, std::size_t size) {
     const unsigned char* nt = bytes + at;
     if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return 0;
     return static_cast<uint16_t>(littleEndian(nt + 4, 2));
+}
+
+uint16_t machineOfFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return 0;
+    std::vector<unsigned char> bytes(kHeaderBytes);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return peMachine(bytes.data(), static_cast<std::size_t>(file.gcount()));
 }
 
 Bitness bitnessOf(uint16_t machine) {

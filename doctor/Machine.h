@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 // Which machine a program or library is built for, read from its PE header, and what that means for Office:
@@ -23,6 +24,10 @@ constexpr uint16_t kMachineArm64 = 0xAA64;
 // headers (at 0x3C), the "PE\0\0" signature there and the Machine field after it. 0 when the bytes hold no
 // such header (not a program, or cut short before it).
 uint16_t peMachine(const unsigned char* bytes, std::size_t size);
+
+// The machine of the program or library at `path`, from its header; 0 when the file cannot be read or is no
+// such file.
+uint16_t machineOfFile(const std::filesystem::path& path);
 
 // The bitness of Office whose programs are built for `machine`, and the add-in's machine Office of `bitness`
 // loads. ARM64 is named in texts but is not what either Office loads.

@@ -5,9 +5,9 @@
 
 #include <cwctype>
 
-#include "doctor/HostRules.h"
+#include "settings/RegistryAccess.h"
+#include "win/AnsiText.h"
 #include "win/RegistryText.h"
-#include "win/UniqueHandle.h"
 #include "win/UniqueHkey.h"
 
 namespace doctor {
@@ -19,8 +19,6 @@ constexpr wchar_t kClickToRun[] = L"SOFTWARE\\Microsoft\\Office\\ClickToRun\\Con
 constexpr wchar_t kOfficeKey[] = L"SOFTWARE\\Microsoft\\Office";
 constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 const wchar_t* const kPrograms[] = {L"WINWORD.EXE", L"EXCEL.EXE", L"POWERPNT.EXE"};
-// The NT headers of every program we know sit well inside this; a header further in is not looked for.
-constexpr DWORD kHeaderBytes = 64 * 1024;
 
 std::optional<std::wstring> textIn(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
     win::UniqueHkey key;
@@ -59,10 +57,10 @@ void outlookBitness(REGSAM view, std::vector<OfficeSign>& signs) {
         const auto bitness = textIn(
             HKEY_LOCAL_MACHINE, std::wstring(kOfficeKey) + L"\\" + version + L"\\Outlook", L"Bitness", view);
         if (!bitness) continue;
-        const Bitness found = bitnessOfPlatform(narrow(*bitness));
+        const Bitness found = bitnessOfPlatform(win::narrow(*bitness));
         if (found == Bitness::Unknown) continue;
         signs.push_back(
-            {found, "Outlook " + narrow(version) + " Bitness " + narrow(*bitness) + viewName(view)});
+            {found, "Outlook " + win::narrow(version) + " Bitness " + win::narrow(*bitness) + viewName(view)});
     }
 }
 
@@ -77,17 +75,8 @@ void programMachines(REGSAM view, std::vector<OfficeSign>& signs) {
         // A stale App Paths entry or a program we cannot read says nothing about Office.
         if (found == Bitness::Unknown) continue;
         signs.push_back(
-            {found, narrow(program) + " is " + machineText(machine) + " (" + narrow(*path) + ")"});
+            {found, win::narrow(program) + " is " + machineText(machine) + " (" + win::narrow(*path) + ")"});
     }
-}
-
-uint16_t machineOf(HANDLE opened) {
-    win::UniqueHandle file(opened);
-    if (!file) return 0;
-    std::vector<unsigned char> bytes(kHeaderBytes);
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), kHeaderBytes, &read, nullptr)) return 0;
-    return peMachine(bytes.data(), read);
 }
 
 }  // namespace
@@ -96,24 +85,21 @@ REGSAM viewOf(Bitness bitness) {
     return bitness == Bitness::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
 
-uint16_t machineOfFile(const std::wstring& path) {
-    return machineOf(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool isWindows64() {
+    return kThisBitness == Bitness::Bits64 || RegistryAccess().isWow64();
 }
 
-uint16_t machineOfFile(const std::string& ansiPath) {
-    return machineOf(::CreateFileA(ansiPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-std::vector<OfficeSign> findOffice(bool windows64) {
-    std::vector<OfficeSign> signs;
+std::vector<REGSAM> officeViews() {
     // On 32-bit Windows the view flags are ignored: one view, read once.
-    const std::vector<REGSAM> views =
-        windows64 ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY} : std::vector<REGSAM>{0};
+    return isWindows64() ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY} : std::vector<REGSAM>{0};
+}
+
+std::vector<OfficeSign> findOffice() {
+    std::vector<OfficeSign> signs;
+    const std::vector<REGSAM> views = officeViews();
     if (const auto platform = textIn(HKEY_LOCAL_MACHINE, kClickToRun, L"Platform", views.front())) {
-        const Bitness found = bitnessOfPlatform(narrow(*platform));
-        if (found != Bitness::Unknown) signs.push_back({found, "Click-to-Run Platform " + narrow(*platform)});
+        const Bitness found = bitnessOfPlatform(win::narrow(*platform));
+        if (found != Bitness::Unknown) signs.push_back({found, "Click-to-Run Platform " + win::narrow(*platform)});
     }
     for (const REGSAM view : views) outlookBitness(view, signs);
     for (const REGSAM view : views) programMachines(view, signs);

@@ -5,13 +5,21 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cwchar>
+
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "doctor/Chain.h"
 #include "doctor/Machine.h"
 #include "doctor/OfficeBitness.h"
+#include "doctor/AddInNames.h"
+#include "doctor/TrustedLocation.h"
+#include "win/AnsiText.h"
+#include "win/ClassRegistration.h"
 #include "win/ComPtr.h"
 #include "win/EntryPoint.h"
+#include "win/PathCompare.h"
+#include "win/RegistryText.h"
 #include "win/UniqueHkey.h"
 #include "win/UniqueLibrary.h"
 
@@ -25,24 +33,7 @@ const HostNames kHosts[kHostCount] = {
 
 namespace {
 
-constexpr char kProgId[] = "TandrelQuillery.Connect";
 constexpr DWORD kLoadAtStartup = 3;
-constexpr char kRepair[] =
-    "repair Quillery (Repair in the list of installed programs, or msiexec /fa <package>.msi)";
-
-std::string braced(const GUID& guid) {
-    wchar_t wide[40] = {};
-    ::StringFromGUID2(guid, wide, 40);
-    char narrow[40] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof(narrow), nullptr, nullptr);
-    return narrow;
-}
-
-std::string hex(long code) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(code));
-    return text;
-}
 
 // The platform's own words for an error code, on one line.
 std::string describe(DWORD code) {
@@ -79,19 +70,65 @@ std::string addInKeyPath(const HostNames& host) {
 }
 
 // The file version stamped into a library's version resource, or empty.
-std::string fileVersionOf(const std::string& path) {
+std::string fileVersionOf(const std::wstring& path) {
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return {};
     std::string block(size, '\0');
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, &block[0])) return {};
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, &block[0])) return {};
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return {};
+    if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info) return {};
     return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
            std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
            std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
            std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+// The host binds the markup's callbacks by name through the type library that the machine registers for
+// this bitness. Read from the machine's key and loaded without registering anything, like the library.
+void checkTypeLibrary(Chain& chain) {
+    wchar_t entry[128];
+    std::swprintf(entry, 128, L"Software\\Classes\\TypeLib\\%ls\\%x.%x\\0\\%ls",
+                  win::bracedGuid(LIBID_TandrelLib).c_str(), kTypeLibraryMajor, kTypeLibraryMinor,
+                  sizeof(void*) == 8 ? L"win64" : L"win32");
+    const std::string typeLibraryText = "type library " + win::narrow(win::bracedGuid(LIBID_TandrelLib)) +
+                                        " " + std::to_string(kTypeLibraryMajor) + "." +
+                                        std::to_string(kTypeLibraryMinor);
+    win::UniqueHkey key;
+    std::wstring path;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, entry, 0, KEY_QUERY_VALUE, key.receive()) == ERROR_SUCCESS)
+        path = win::registryText(key.get(), nullptr).value_or(std::wstring());
+    if (path.empty()) {
+        chain.add("class.typelib", "type library", Status::Broken,
+                  typeLibraryText + " is not registered (HKLM\\" + win::narrow(entry) +
+                      "): the ribbon cannot call the add-in",
+                  kRepairAdvice);
+        return;
+    }
+    const std::string untrusted = whyNotTrusted(path);
+    if (!untrusted.empty()) {
+        chain.add("class.typelib", "type library", Status::Broken,
+                  typeLibraryText + " is registered as " + win::narrow(path) + ", which " + untrusted +
+                      ": the doctor does not read it",
+                  kRepairAdvice);
+        return;
+    }
+    win::ComPtr<ITypeLib> typeLibrary;
+    const HRESULT loaded = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLibrary.receive());
+    TLIBATTR* attributes = nullptr;
+    const bool ours = SUCCEEDED(loaded) && SUCCEEDED(typeLibrary->GetLibAttr(&attributes)) &&
+                      ::IsEqualGUID(attributes->guid, LIBID_TandrelLib);
+    if (attributes) typeLibrary->ReleaseTLibAttr(attributes);
+    if (!ours) {
+        chain.add("class.typelib", "type library", Status::Broken,
+                  typeLibraryText + " is registered as " + win::narrow(path) + ", which holds no such library (" +
+                      hexCode(loaded) + "): the ribbon cannot call the add-in",
+                  kRepairAdvice);
+        return;
+    }
+    chain.add("class.typelib", "type library", Status::Ok, typeLibraryText + " registered");
+    chain.serverReady = true;
 }
 
 }  // namespace
@@ -114,7 +151,7 @@ void checkOfficeKeys(Chain& chain) {
             chain.add(
                 link.c_str(), title.c_str(), Status::Broken,
                 "no key HKLM\\" + path + " (nor under HKCU): " + host.title + " does not know the add-in",
-                kRepair);
+                kRepairAdvice);
             continue;
         }
         chain.hostHasKey[index] = true;
@@ -122,7 +159,7 @@ void checkOfficeKeys(Chain& chain) {
         const std::string where = std::string(inUser ? "HKCU\\" : "HKLM\\") + path;
         if (!chain.registry.probeDword(root, path, "LoadBehavior", false)) {
             chain.add(link.c_str(), title.c_str(), Status::Broken, where + " has no LoadBehavior",
-                      std::string(kRepair));
+                      std::string(kRepairAdvice));
             continue;
         }
         const DWORD behavior = chain.registry.readDword(root, path, "LoadBehavior", false);
@@ -142,98 +179,135 @@ void checkOfficeKeys(Chain& chain) {
     }
 }
 
-void checkClassRegistration(Chain& chain) {
-    const std::string expected = braced(CLSID_Connect);
-    const std::string named =
-        chain.registry.readString(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", "", false);
-    if (named.empty()) {
-        chain.add(
-            "class.progid", "ProgID", Status::Broken,
-            std::string("HKCR\\") + kProgId + "\\CLSID is missing: Office cannot find the add-in's class",
-            kRepair);
+std::wstring machineServerPath(REGSAM view) {
+    const auto server = win::inprocServerOf(kProgIdWide, win::ClassScope::Machine, view);
+    return server ? server->path : std::wstring();
+}
+
+void checkUserClasses(Chain& chain) {
+    // Windows puts a user's own class keys over the machine's for every process of that user: whatever they
+    // name is what this user's Office creates. Other software's per-user installations collide this way, and
+    // it is how an add-in is hijacked; either way the doctor reports it and touches nothing it names.
+    std::string found;
+    std::wstring key;
+    if (const auto userClass = win::classOfProgId(kProgIdWide, win::ClassScope::User)) {
+        key = std::wstring(L"HKCU\\Software\\Classes\\") + kProgIdWide;
+        found = "HKCU\\Software\\Classes\\" + std::string(kProgId) + "\\CLSID names class " +
+                win::narrow(win::bracedGuid(*userClass));
+        if (const auto server = win::inprocServer(*userClass, win::ClassScope::Merged))
+            found += ", whose server is " + win::narrow(server->path) + " (" + win::narrow(server->keyName) + ")";
+    }
+    if (const auto server = win::inprocServer(CLSID_Connect, win::ClassScope::User)) {
+        if (key.empty()) key = L"HKCU\\Software\\Classes\\CLSID\\" + win::bracedGuid(CLSID_Connect);
+        found += std::string(found.empty() ? "" : "; ") + win::narrow(server->keyName) + " names " +
+                 win::narrow(server->path);
+    }
+    if (found.empty()) {
+        chain.add("class.user", "per-user class", Status::Ok,
+                  "no class registration of this user's own overrides the machine's");
         return;
     }
-    if (_stricmp(named.c_str(), expected.c_str()) != 0) {
+    chain.add("class.user", "per-user class", Status::Warning,
+              found + ": for this user it overrides the machine's registration, so this user's Office loads "
+                      "what it names; the doctor neither loads it nor runs anything beside it",
+              "unless software of your own installed it for this user, delete " + win::narrow(key) +
+                  " (a per-user registration is also how programs take an add-in's place)");
+}
+
+void checkClassRegistration(Chain& chain) {
+    const std::string expected = win::narrow(win::bracedGuid(CLSID_Connect));
+    const std::string progIdKey = "HKLM\\Software\\Classes\\" + std::string(kProgId) + "\\CLSID";
+    const auto named = win::classOfProgId(kProgIdWide, win::ClassScope::Machine);
+    if (!named) {
         chain.add("class.progid", "ProgID", Status::Broken,
-                  std::string(kProgId) + " names class " + named + ", not this add-in's " + expected,
-                  kRepair);
+                  progIdKey + " is missing: Office cannot find the add-in's class", kRepairAdvice);
+        checkUserClasses(chain);
+        return;
+    }
+    if (!::IsEqualGUID(*named, CLSID_Connect)) {
+        chain.add("class.progid", "ProgID", Status::Broken,
+                  progIdKey + " names class " + win::narrow(win::bracedGuid(*named)) + ", not this add-in's " +
+                      expected,
+                  kRepairAdvice);
+        checkUserClasses(chain);
         return;
     }
     chain.add("class.progid", "ProgID", Status::Ok, std::string(kProgId) + " -> " + expected);
+    checkUserClasses(chain);
 
-    const std::string serverKey = "CLSID\\" + expected + "\\InprocServer32";
-    const std::string path = chain.registry.readString(HKEY_CLASSES_ROOT, serverKey, "", false);
-    const std::string threading =
-        chain.registry.readString(HKEY_CLASSES_ROOT, serverKey, "ThreadingModel", false);
-    if (path.empty()) {
-        chain.add("class.server", "class server", Status::Broken, "HKCR\\" + serverKey + " names no library",
-                  kRepair);
-        return;
-    }
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // Only the machine's own registration: the doctor may run with an administrator's rights.
+    const auto server = win::inprocServer(CLSID_Connect, win::ClassScope::Machine);
+    if (!server) {
         chain.add("class.server", "class server", Status::Broken,
-                  path + " is registered but not there (" + describe(::GetLastError()) + ")", kRepair);
+                  "HKLM\\Software\\Classes\\CLSID\\" + expected + "\\InprocServer32 names no library",
+                  kRepairAdvice);
         return;
     }
-    if (_stricmp(threading.c_str(), "Apartment") != 0) {
+    const std::string path = win::narrow(server->path);
+    if (::GetFileAttributesW(server->path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         chain.add("class.server", "class server", Status::Broken,
-                  path + " with ThreadingModel \"" + threading + "\"; the add-in needs \"Apartment\"",
-                  kRepair);
+                  path + " is registered but not there (" + describe(::GetLastError()) + ")", kRepairAdvice);
         return;
     }
-    const std::string version = fileVersionOf(path);
+    if (!win::samePath(server->threadingModel, L"Apartment")) {
+        chain.add("class.server", "class server", Status::Broken,
+                  path + " with ThreadingModel \"" + win::narrow(server->threadingModel) +
+                      "\"; the add-in needs \"Apartment\"",
+                  kRepairAdvice);
+        return;
+    }
+    const std::string version = fileVersionOf(server->path);
     chain.add("class.server", "class server", Status::Ok,
               path + " (version " + (version.empty() ? "unknown" : version) + ", Apartment)");
 
-    // Load it as Office does: the library, its class factory export, then the connection object itself.
-    win::UniqueLibrary library(::LoadLibraryExA(path.c_str(), nullptr, 0));
+    const std::string untrusted = whyNotTrusted(server->path);
+    if (!untrusted.empty()) {
+        chain.add("class.load", "library loads", Status::Broken,
+                  path + " " + untrusted + ": the doctor does not load it, and the add-in must not be kept there",
+                  kRepairAdvice + std::string(" (its package installs the add-in under Program Files)"));
+        return;
+    }
+    // Load it as Office does: the library, its class factory, then the connection object itself. The DLL's
+    // own imports come from its folder and System32 only.
+    win::UniqueLibrary library(::LoadLibraryExW(server->path.c_str(), nullptr,
+                                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!library) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_BAD_EXE_FORMAT) {
             // Loaded for Office of this program's bitness, it must be built for this program's machine.
             chain.add("class.load", "library loads", Status::Broken,
-                      path + " does not load: it is " + machineText(machineOfFile(path)) + ", and " +
+                      path + " does not load: it is " + machineText(machineOfFile(server->path)) + ", and " +
                           bitsText(kThisBitness) + " Office needs " + machineText(machineFor(kThisBitness)),
-                      kRepair);
+                      kRepairAdvice);
             return;
         }
         chain.add("class.load", "library loads", Status::Broken, path + " does not load: " + describe(error),
-                  kRepair);
+                  kRepairAdvice);
         return;
     }
-    if (!::GetProcAddress(library.get(), "DllGetClassObject")) {
+    // Asked of the loaded library itself: COM's own lookup would read the merged view again.
+    const auto getClassObject =
+        entryPointAs<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(::GetProcAddress(library.get(), "DllGetClassObject"));
+    if (!getClassObject) {
         chain.add("class.load", "library loads", Status::Broken, path + " exports no DllGetClassObject",
-                  kRepair);
+                  kRepairAdvice);
         return;
     }
+    win::ComPtr<IClassFactory> factory;
     win::ComPtr<IDispatch> connection;
-    const HRESULT created = ::CoCreateInstance(CLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                               reinterpret_cast<void**>(connection.receive()));
+    HRESULT created = getClassObject(CLSID_Connect, IID_IClassFactory, reinterpret_cast<void**>(factory.receive()));
+    if (SUCCEEDED(created))
+        created = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(connection.receive()));
     if (FAILED(created)) {
         chain.add("class.load", "library loads", Status::Broken,
-                  "the connection object cannot be created: " + hex(created) + " " + describe(created),
-                  kRepair);
+                  "the connection object cannot be created: " + hexCode(created) + " " + describe(created),
+                  kRepairAdvice);
         return;
     }
     chain.add("class.load", "library loads", Status::Ok, "loaded; the connection object was created");
     connection.reset();
-
-    // The host binds the markup's callbacks by name through the registered type library.
-    win::ComPtr<ITypeLib> typeLibrary;
-    const HRESULT loaded = ::LoadRegTypeLib(LIBID_TandrelLib, kTypeLibraryMajor, kTypeLibraryMinor,
-                                            LANG_NEUTRAL, typeLibrary.receive());
-    const std::string typeLibraryText = "type library " + braced(LIBID_TandrelLib) + " " +
-                                        std::to_string(kTypeLibraryMajor) + "." +
-                                        std::to_string(kTypeLibraryMinor);
-    if (FAILED(loaded)) {
-        chain.add(
-            "class.typelib", "type library", Status::Broken,
-            typeLibraryText + " is not registered (" + hex(loaded) + "): the ribbon cannot call the add-in",
-            kRepair);
-        return;
-    }
-    chain.add("class.typelib", "type library", Status::Ok, typeLibraryText + " registered");
-    chain.serverReady = true;
+    factory.reset();
+    checkTypeLibrary(chain);
 }
 
 }  // namespace doctor

@@ -1,12 +1,19 @@
 #include "doctor/Repair.h"
 
 #include <windows.h>
+#include <sddl.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
+#include "doctor/AddInNames.h"
 #include "doctor/Chain.h"
 #include "doctor/HostRules.h"
+#include "doctor/OfficeBitness.h"
+#include "win/AnsiText.h"
+#include "win/PathCompare.h"
 #include "win/RegistryText.h"
 #include "win/UniqueHandle.h"
 #include "win/UniqueHkey.h"
@@ -16,28 +23,9 @@ namespace {
 
 constexpr DWORD kLoadAtStartup = 3;
 constexpr DWORD kSoftDisabled = 2;
+constexpr wchar_t kRestoreFolder[] = L"\\Corvane\\Quillery";
 
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                             0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], length,
-                              nullptr, nullptr);
-    return result;
-}
-
-std::wstring wide(const std::string& text) {
-    const int length =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
-    return result;
-}
-
-// One planned change: the value as it is (for the restore file) and how to change it.
+// One planned change: the value as it is (for the restore file) and how to change it; or why it is left.
 struct Planned {
     std::wstring keyPath;  // under HKCU
     std::wstring valueName;
@@ -45,7 +33,25 @@ struct Planned {
     std::vector<uint8_t> previous;
     std::optional<DWORD> newDword;  // none: the value is deleted
     std::string what;
+    std::string refused;  // set: the change is not made, for this reason
 };
+
+std::string utf8(const std::wstring& text) {
+    return win::utf8FromWide(text);
+}
+
+// A name as the repair's lines show it: one line, whatever the user put in it.
+std::string shown(const std::wstring& name) {
+    std::string text = utf8(name);
+    std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+    return text;
+}
+
+// A registry file keeps one value a line, so a name that holds a line break (or any control character) could
+// not be written back, and could even start lines of its own.
+bool writable(const std::wstring& name) {
+    return std::none_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+}
 
 std::wstring regQuoted(const std::wstring& text) {
     std::wstring out = L"\"";
@@ -78,60 +84,143 @@ std::wstring regLine(const Planned& change) {
     return line;
 }
 
+// Security that lets this account and SYSTEM alone at what it guards: nobody else may read the values kept, or
+// change them before they are imported.
+class PrivateSecurity {
+public:
+    PrivateSecurity() {
+        HANDLE opened = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return;
+        const win::UniqueHandle token(opened);
+        DWORD size = 0;
+        ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> user(size ? size : 1);
+        wchar_t* sid = nullptr;
+        if (!::GetTokenInformation(token.get(), TokenUser, user.data(), size, &size) ||
+            !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid))
+            return;
+        const std::wstring text = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")(A;OICI;FA;;;SY)";
+        ::LocalFree(sid);
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &descriptor_,
+                                                                   nullptr))
+            attributes_ = {sizeof attributes_, descriptor_, FALSE};
+    }
+    ~PrivateSecurity() {
+        if (descriptor_) ::LocalFree(descriptor_);
+    }
+    PrivateSecurity(const PrivateSecurity&) = delete;
+    PrivateSecurity& operator=(const PrivateSecurity&) = delete;
+
+    // Null when it could not be made; nothing is then written.
+    SECURITY_ATTRIBUTES* attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
 // The registry file in the layout regedit exports: UTF-16LE with its byte-order mark.
-bool writeRestoreFile(const std::string& path, const std::vector<Planned>& plan, std::string& problem) {
+bool writeRestoreFile(const std::wstring& path, const std::vector<Planned>& plan, std::string& problem) {
     std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n";
-    for (const Planned& change : plan)
-        text += L"\r\n[HKEY_CURRENT_USER\\" + change.keyPath + L"]\r\n" + regLine(change) + L"\r\n";
-    // Never over a file that is there: it may be an earlier repair's only way back.
-    win::UniqueHandle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-        problem = "cannot create " + path + " (error " + std::to_string(::GetLastError()) + ")";
+    for (const Planned& change : plan) {
+        if (change.refused.empty())
+            text += L"\r\n[HKEY_CURRENT_USER\\" + change.keyPath + L"]\r\n" + regLine(change) + L"\r\n";
+    }
+    PrivateSecurity security;
+    if (!security.attributes()) {
+        problem = "cannot make the restore file private to this account (error " +
+                  std::to_string(::GetLastError()) + ")";
+        return false;
+    }
+    // Never over a file that is there, which may be an earlier repair's only way back, nor through a link
+    // that someone put where the file goes: creating it new fails on any name that is taken.
+    win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        problem = "cannot create " + utf8(path) + " (error " + std::to_string(error) + ")" +
+                  (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                       ? ": something is already there, and it is left as it is"
+                       : "");
         return false;
     }
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     DWORD written = 0;
     if (!::WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes ||
         !::FlushFileBuffers(file.get())) {
-        problem = "cannot write " + path + " (error " + std::to_string(::GetLastError()) + ")";
+        problem = "cannot write " + utf8(path) + " (error " + std::to_string(::GetLastError()) + ")";
+        // Half a file would bring back half the values: it goes.
+        file.reset();
+        ::DeleteFileW(path.c_str());
         return false;
     }
     return true;
 }
 
+std::wstring hostAddInKey(const HostNames& host) {
+    return L"Software\\Microsoft\\Office\\" + win::widen(host.officeKey) + L"\\Addins\\" + kProgIdWide;
+}
+
+// The LoadBehavior the machine gives the add-in: what its own key says in any view Office may read (3 where it
+// has none). A machine's 2 in any view is not the user's to undo.
+std::optional<DWORD> machineLoadBehavior(const std::wstring& keyPath) {
+    std::optional<DWORD> found;
+    for (const REGSAM view : officeViews()) {
+        win::UniqueHkey key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) !=
+            ERROR_SUCCESS)
+            continue;
+        DWORD value = 0, size = sizeof value, type = 0;
+        if (::RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                               &size) != ERROR_SUCCESS ||
+            type != REG_DWORD)
+            continue;
+        if (value == kSoftDisabled) return std::nullopt;
+        if (!found) found = value;
+    }
+    return found.value_or(kLoadAtStartup);
+}
+
+// Every DLL the machine registers for the add-in: a record may name the 64-bit or the 32-bit one, whichever
+// Office disabled it.
+std::vector<std::wstring> machineDlls() {
+    std::vector<std::wstring> dlls;
+    for (const REGSAM view : officeViews()) {
+        const std::wstring dll = machineServerPath(view);
+        if (!dll.empty() && std::none_of(dlls.begin(), dlls.end(),
+                                         [&](const std::wstring& known) { return win::samePath(known, dll); }))
+            dlls.push_back(dll);
+    }
+    return dlls;
+}
+
 std::vector<Planned> plan() {
     std::vector<Planned> planned;
-    const std::wstring dllPath = registeredServerPath();
+    const std::vector<std::wstring> dlls = machineDlls();
     for (const HostNames& host : kHosts) {
-        const std::wstring keyPath =
-            L"Software\\Microsoft\\Office\\" +
-            std::wstring(host.officeKey, host.officeKey + std::strlen(host.officeKey)) + L"\\Addins\\" +
-            kProgIdWide;
+        const std::wstring keyPath = hostAddInKey(host);
         if (win::registryDword(HKEY_CURRENT_USER, keyPath, L"LoadBehavior") == kSoftDisabled) {
-            const DWORD machine =
-                win::registryDword(HKEY_LOCAL_MACHINE, keyPath, L"LoadBehavior").value_or(kLoadAtStartup);
-            // The machine's own 2 is not the user's to undo.
-            if (machine != kSoftDisabled) {
-                Planned change{keyPath, L"LoadBehavior", REG_DWORD, {2, 0, 0, 0}, machine, {}};
-                change.what = "HKCU\\" + utf8(keyPath) + ": LoadBehavior 2 -> " + std::to_string(machine) +
+            if (const auto machine = machineLoadBehavior(keyPath)) {
+                Planned change{keyPath, L"LoadBehavior", REG_DWORD, {2, 0, 0, 0}, *machine, {}, {}};
+                change.what = "HKCU\\" + utf8(keyPath) + ": LoadBehavior 2 -> " + std::to_string(*machine) +
                               " (" + host.title + " loads it at its next start)";
                 planned.push_back(std::move(change));
             }
         }
-        const HostRules rules = readHostRules(host.officeKey);
-        for (const DisabledRecord& record : rules.disabledItems) {
-            // Only records that plainly name our DLL: another add-in's, or one we cannot read, stay.
-            if (!namesFile(record, dllPath)) continue;
-            Planned change{disabledItemsPath(host.officeKey),
-                           record.valueName,
-                           record.type,
-                           record.bytes,
-                           std::nullopt,
-                           {}};
-            change.what = "HKCU\\" + utf8(change.keyPath) + ": remove record \"" + utf8(record.valueName) +
+        for (const DisabledRecord& record : readDisabledItems(disabledItemsPath(host.officeKey))) {
+            // Only records that plainly name one of our DLLs: another add-in's, or one we cannot read, stay.
+            if (std::none_of(dlls.begin(), dlls.end(),
+                             [&](const std::wstring& dll) { return namesFile(record, dll); }))
+                continue;
+            Planned change{disabledItemsPath(host.officeKey), record.valueName, record.type, record.bytes,
+                           std::nullopt, {}, {}};
+            change.what = "HKCU\\" + utf8(change.keyPath) + ": remove record \"" + shown(record.valueName) +
                           "\" (" + utf8(record.path) + ") from " + host.title + "'s Disabled Items";
+            if (!writable(record.valueName))
+                change.refused = "not repaired: the record's name holds control characters, which a registry "
+                                 "file cannot bring back; remove it in " +
+                                 std::string(host.title) +
+                                 " under File > Options > Add-ins > Manage: Disabled Items";
             planned.push_back(std::move(change));
         }
     }
@@ -148,44 +237,67 @@ LONG apply(const Planned& change) {
                             reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
-}  // namespace
-
-std::string defaultRestoreFile() {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char name[64];
-    std::snprintf(name, sizeof(name), "quillery-repair-%04u%02u%02u-%02u%02u%02u.reg", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond);
-    return name;
+// Makes the folder (and its parent) the first time, private to this account like the files in it.
+void makeRestoreFolder(const std::wstring& local) {
+    PrivateSecurity security;
+    const std::wstring corvane = local + L"\\Corvane";
+    ::CreateDirectoryW(corvane.c_str(), security.attributes());
+    ::CreateDirectoryW((local + kRestoreFolder).c_str(), security.attributes());
 }
 
-RepairResult repair(const std::string& restoreFile, std::FILE* say) {
+}  // namespace
+
+std::wstring defaultRestoreFile() {
+    wchar_t* local = nullptr;
+    if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)) || !local) {
+        ::CoTaskMemFree(local);
+        return {};
+    }
+    const std::wstring folder(local);
+    ::CoTaskMemFree(local);
+    makeRestoreFolder(folder);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    wchar_t name[64];
+    std::swprintf(name, 64, L"\\quillery-repair-%04u%02u%02u-%02u%02u%02u.reg", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return folder + kRestoreFolder + name;
+}
+
+RepairResult repair(const std::wstring& restoreFile, std::FILE* say) {
     RepairResult result;
     const std::vector<Planned> planned = plan();
-    if (planned.empty()) {
-        std::fputs("Repair: nothing for you to repair; nothing was changed\n", say);
-        return result;
+    const bool anyToMake = std::any_of(planned.begin(), planned.end(),
+                                       [](const Planned& change) { return change.refused.empty(); });
+    if (!anyToMake) {
+        if (planned.empty()) std::fputs("Repair: nothing for you to repair; nothing was changed\n", say);
+    } else if (restoreFile.empty()) {
+        result.problem = "there is no folder to keep the previous values in: name one with --restore-file";
+    } else if (writeRestoreFile(restoreFile, planned, result.problem)) {
+        // The file's full name, so that the way back works from any directory.
+        wchar_t full[MAX_PATH] = {};
+        const DWORD length = ::GetFullPathNameW(restoreFile.c_str(), MAX_PATH, full, nullptr);
+        result.restoreFile = utf8(length > 0 && length < MAX_PATH ? std::wstring(full, length) : restoreFile);
+        std::fprintf(say, "Repair: the previous values are saved in %s (to undo: regedit /s \"%s\")\n",
+                     result.restoreFile.c_str(), result.restoreFile.c_str());
     }
-    if (!writeRestoreFile(restoreFile, planned, result.problem)) {
+    if (!result.problem.empty())
         std::fprintf(say, "Repair: nothing was changed: the previous values could not be saved: %s\n",
                      result.problem.c_str());
-        return result;
-    }
-    // The file's full name, so that the way back works from any directory.
-    const std::wstring given = wide(restoreFile);
-    wchar_t full[MAX_PATH] = {};
-    const DWORD length = ::GetFullPathNameW(given.c_str(), MAX_PATH, full, nullptr);
-    result.restoreFile = length > 0 && length < MAX_PATH ? utf8(full) : restoreFile;
-    std::fprintf(say, "Repair: the previous values are saved in %s (to undo: regedit /s \"%s\")\n",
-                 result.restoreFile.c_str(), result.restoreFile.c_str());
     for (const Planned& change : planned) {
-        std::fprintf(say, "Changing %s\n", change.what.c_str());
-        std::fflush(say);
-        Change made{change.what, false, {}};
-        const LONG status = apply(change);
-        made.done = status == ERROR_SUCCESS;
-        if (!made.done) made.error = "error " + std::to_string(status);
-        std::fprintf(say, made.done ? "  done\n" : "  failed: %s\n", made.error.c_str());
+        Change made{change.what, false, change.refused};
+        if (change.refused.empty() && !result.restoreFile.empty()) {
+            std::fprintf(say, "Changing %s\n", change.what.c_str());
+            std::fflush(say);
+            const LONG status = apply(change);
+            made.done = status == ERROR_SUCCESS;
+            if (!made.done) made.error = "error " + std::to_string(status);
+            std::fprintf(say, made.done ? "  done\n" : "  failed: %s\n", made.error.c_str());
+        } else if (!change.refused.empty()) {
+            std::fprintf(say, "Leaving %s: %s\n", change.what.c_str(), change.refused.c_str());
+        } else {
+            continue;  // nothing was changed at all, and the problem says why
+        }
         result.changes.push_back(std::move(made));
     }
     std::fflush(say);

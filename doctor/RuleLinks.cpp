@@ -4,11 +4,11 @@
 #include <windows.h>
 #include <wintrust.h>
 
-#include <cstdio>
-
 #include "doctor/Chain.h"
+#include "doctor/AddInNames.h"
 #include "doctor/HostRules.h"
 #include "trust/Signature.h"
+#include "win/AnsiText.h"
 
 namespace doctor {
 namespace {
@@ -16,13 +16,7 @@ namespace {
 constexpr char kAskAdministrator[] = "only your administrator can change a policy";
 
 std::string quoted(const std::wstring& text) {
-    return "\"" + narrow(text) + "\"";
-}
-
-std::string hex(long code) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(code));
-    return text;
+    return "\"" + win::narrow(text) + "\"";
 }
 
 bool altered(const trust::Signature& signature) {
@@ -45,26 +39,26 @@ Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* 
     Finding result{std::string("rules.") + host.link, app + " rules", Status::Broken, {}, kAskAdministrator};
     *allows = false;
     if (rules.on(rules.disableAll)) {
-        result.found = "policy DisableAllAddins = 1 (" + narrow(rules.disableAll->where) + "): " + app +
+        result.found = "policy DisableAllAddins = 1 (" + win::narrow(rules.disableAll->where) + "): " + app +
                        " loads no add-in at all";
         return result;
     }
     if (rules.managed == L'0') {
         result.found = "the administrators' list of managed add-ins always disables it (" +
-                       narrow(rules.managedWhere) + " = \"0\")";
+                       win::narrow(rules.managedWhere) + " = \"0\")";
         return result;
     }
     if (!rules.managed && rules.on(rules.restrictToList)) {
-        result.found = "policy RestrictToList = 1 (" + narrow(rules.restrictToList->where) +
+        result.found = "policy RestrictToList = 1 (" + win::narrow(rules.restrictToList->where) +
                        ") blocks add-ins not on the administrators' list, and it is not on it";
-        result.fix = "ask your administrator to list TandrelQuillery.Connect under AddinList";
+        result.fix = std::string("ask your administrator to list ") + kProgId + " under AddinList";
         return result;
     }
     const bool alwaysOn = rules.managed == L'1';
     const DisabledRecord* record = alwaysOn ? nullptr : rules.recordFor(chain.serverPath);
     if (record) {
         result.found = app + "'s Disabled Items name it (value " + quoted(record->valueName) + ": " +
-                       quoted(record->friendlyName) + ", " + narrow(record->path) + "): " + app +
+                       quoted(record->friendlyName) + ", " + win::narrow(record->path) + "): " + app +
                        " does not load it";
         result.fix = "run quillery-doctor --repair, or in " + app +
                      " enable it under File > Options > Add-ins > Manage: Disabled Items";
@@ -74,7 +68,7 @@ Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* 
         const std::string why = untrustedBecause(chain.signature);
         if (!why.empty()) {
             result.found =
-                "policy RequireAddinSig = 1 (" + narrow(rules.requireSignature->where) +
+                "policy RequireAddinSig = 1 (" + win::narrow(rules.requireSignature->where) +
                 ") loads only add-ins signed by a trusted publisher, and " + why +
                 (rules.on(rules.noPrompt) ? "; no message bar says so (NoTBPromptUnsignedAddin = 1)"
                                           : "; a message bar says it was disabled");
@@ -87,7 +81,7 @@ Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* 
     *allows = true;
     result.status = Status::Ok;
     result.fix.clear();
-    result.found = alwaysOn ? "the administrators' list always enables it (" + narrow(rules.managedWhere) +
+    result.found = alwaysOn ? "the administrators' list always enables it (" + win::narrow(rules.managedWhere) +
                                   " = \"1\"), whatever its LoadBehavior and Disabled Items say"
                             : "no policy and no Disabled Items record keeps it off";
     if (rules.doNotDisable) result.found += "; DoNotDisableAddinList keeps " + app + " from disabling it";
@@ -109,11 +103,11 @@ Finding verdictFor(const Chain& chain, int index, const HostRules& rules, bool* 
 }  // namespace
 
 void checkSignature(Chain& chain) {
-    chain.serverPath = registeredServerPath();
+    chain.serverPath = machineServerPath();
     if (chain.serverPath.empty()) return;  // the class links say so
     chain.signature = trust::verifySignature(chain.serverPath);
     const trust::Signature& signature = chain.signature;
-    std::string found = narrow(chain.serverPath) + ": ";
+    std::string found = win::narrow(chain.serverPath) + ": ";
     if (!signature.present) {
         chain.add("class.signature", "signature", Status::Warning, found + "not signed",
                   "reinstall Quillery from its signed package");
@@ -121,8 +115,12 @@ void checkSignature(Chain& chain) {
     }
     found += "signed by " +
              (signature.signer.empty() ? std::string("an unknown signer") : quoted(signature.signer));
-    found += signature.timeStamp.empty() ? ", no time stamp" : ", time stamp " + signature.timeStamp;
-    found += signature.verifies ? "; verifies" : "; does not verify (" + hex(signature.trustResult) + ")";
+    // A time stamp says when a signature was made only when the signature holds.
+    if (signature.verifies)
+        found += signature.timeStamp.empty() ? ", no time stamp" : ", time stamp " + signature.timeStamp;
+    found += signature.verifies ? "; verifies" : "; does not verify (" + hexCode(signature.trustResult) + ")";
+    if (signature.verifies && !signature.revocationChecked)
+        found += " (revocation not checked: this machine holds no current revocation list for its chain)";
     found += signature.trustedPublisher ? "; a trusted publisher" : "; not a trusted publisher";
     if (signature.verifies) {
         chain.add("class.signature", "signature", Status::Ok, found);
@@ -130,7 +128,9 @@ void checkSignature(Chain& chain) {
         chain.add("class.signature", "signature", Status::Warning, found,
                   altered(signature)
                       ? "the file was changed after signing: reinstall Quillery"
-                      : "the signer's certificate does not chain to a root this machine trusts");
+                      : signature.trustResult == CRYPT_E_REVOKED
+                            ? "its signing certificate is revoked: install Quillery from a current package"
+                            : "the signer's certificate does not chain to a root this machine trusts");
     }
 }
 

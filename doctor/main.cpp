@@ -7,12 +7,24 @@
 #include <cstring>
 #include <string>
 
+#include "doctor/Account.h"
 #include "doctor/Checkup.h"
 #include "doctor/Repair.h"
 #include "doctor/ReportText.h"
+#include "win/AnsiText.h"
 #include "win/CommandLine.h"
 
+namespace {
+
+// The exit code of a --repair that would run with an administrator's rights.
+constexpr int kRepairRefused = 3;
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Libraries this process loads by name come from System32 alone: never from the current folder or the
+    // PATH, which an elevated console may take from a user.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const win::CommandLine commandLine(
         "quillery-doctor",
         "usage: quillery-doctor [--json] [--this-bitness] [--repair [--restore-file <path>]]\n",
@@ -29,15 +41,17 @@ int main(int argc, char** argv) {
         "  --this-bitness        check only the Office of this program's own bitness, in its own\n"
         "                        registry view (the doctor runs the one of the other bitness so)\n"
         "  --repair              undo what Office did for this user alone: a LoadBehavior 2 in the user's\n"
-        "                        add-in key goes back to the machine's value, and the Disabled Items "
-        "records\n"
-        "                        that name Quillery.dll go. Nothing a policy decides, nothing for the whole\n"
-        "                        machine. Each change is said before it is made, then the report follows\n"
+        "                        add-in key goes back to the machine's value, and the Disabled Items records\n"
+        "                        that name Quillery.dll (either bitness) go. Nothing a policy decides,\n"
+        "                        nothing for the whole machine. Run it as the user whose Office it is,\n"
+        "                        without elevation: elevated, or as SYSTEM, it is refused. Each change is\n"
+        "                        said before it is made, then the report follows\n"
         "  --restore-file <path> where --repair saves the previous values, as a registry file that brings\n"
-        "                        them back when imported (default: quillery-repair-<date>-<time>.reg in the\n"
-        "                        current directory); an existing file is never overwritten\n"
+        "                        them back when imported (default: %LOCALAPPDATA%\\Corvane\\Quillery\\\n"
+        "                        quillery-repair-<date>-<time>.reg); it is created new, never over a file or\n"
+        "                        link that is there, and only this account and SYSTEM may open it\n"
         "Exit code 0 when Word, Excel and PowerPoint will all show the ribbon group, 1 otherwise, 2 for\n"
-        "a wrong command line.\n",
+        "a wrong command line, 3 for a --repair refused because it runs elevated.\n",
         {{"--json", 0}, {"--this-bitness", 0}, {"--repair", 0}, {"--restore-file", 1}});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     bool json = false;
@@ -60,12 +74,19 @@ int main(int argc, char** argv) {
         }
     }
     if (!restoreFile.empty() && !repairing) return commandLine.refuse("--restore-file goes with --repair");
+    if (repairing) {
+        const std::string refused = doctor::whyNoRepair(doctor::currentAccount());
+        if (!refused.empty()) {
+            std::fprintf(stderr, "%s\n", refused.c_str());
+            return kRepairRefused;
+        }
+    }
     // The add-in lives in the host's user-interface apartment; it is checked in one of its own.
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool apartment = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     doctor::RepairResult repaired;
     if (repairing) {
         // With --json the changes are said on stderr, and reported in the JSON.
-        repaired = doctor::repair(restoreFile.empty() ? doctor::defaultRestoreFile() : restoreFile,
+        repaired = doctor::repair(restoreFile.empty() ? doctor::defaultRestoreFile() : win::widen(restoreFile),
                                   json ? stderr : stdout);
     }
     const doctor::Report report = doctor::runCheckup(scope);
@@ -73,6 +94,6 @@ int main(int argc, char** argv) {
     const std::string text = json ? doctor::asJson(report, repairShown) : doctor::asText(report);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    ::CoUninitialize();
+    if (apartment) ::CoUninitialize();
     return report.ribbonShows() ? 0 : 1;
 }

@@ -12,11 +12,14 @@
 #include "server/registrar/RegistrarParser.h"
 #include "server/registrar/SharedClassesKept.h"
 #include "server/registrar/Win32ScriptRegistry.h"
+#include "win/AnsiText.h"
+#include "win/ClassRegistration.h"
 #include "win/ComPtr.h"
 #include "win/EntryPoint.h"
 #include "win/FailurePolicy.h"
 #include "win/UniqueBstr.h"
 #include "win/UniqueHkey.h"
+#include "win/PathCompare.h"
 #include "win/UniqueLibrary.h"
 
 namespace {
@@ -57,18 +60,14 @@ HRESULT loadTypeLibrary(HINSTANCE instance, std::wstring& loadedPath, win::ComPt
     const std::size_t extension =
         dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : narrow.size();
 
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, nullptr, 0);
-    if (length <= 0) return E_OUTOFMEMORY;
-    std::wstring path(static_cast<std::size_t>(length - 1), L'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, &path[0], length) <= 0) return E_OUTOFMEMORY;
+    std::wstring path = win::widen(narrow);
+    if (path.empty()) return E_OUTOFMEMORY;
     result = ::LoadTypeLib(path.c_str(), library.receive());
     if (FAILED(result)) {
         if (extension + 5 > kPathBufferSize) return E_FAIL;
         // Characters before the extension position in the narrow path; in a double-byte code page the wide
         // path is shorter, so it is cut where the narrow prefix ends.
-        const int prefix =
-            ::MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), static_cast<int>(extension), nullptr, 0);
-        path.resize(static_cast<std::size_t>(prefix));
+        path = win::wideFrom(win::kAnsiCodePage, narrow.data(), extension);
         path += kTypeLibraryExtension;
         result = ::LoadTypeLib(path.c_str(), library.receive());
         if (FAILED(result)) return result;
@@ -150,13 +149,16 @@ HRESULT unregisterTypeLibrary(HINSTANCE instance) {
 HRESULT unregisterTypeLibraryEntry(HINSTANCE instance) {
     return withLibraryAttributes(instance, [](const TLIBATTR& attributes) -> HRESULT {
         const char* kind = systemKindName(attributes.syskind);
-        // An entry that is not there is what the platform reports for a library that is not registered.
+        // An entry that is not there is what the platform reports for a library that is not registered;
+        // anything else the registry says (access denied, say) is passed on as it is.
         if (!kind) return E_INVALIDARG;
         std::array<char, 128> entry{};
         std::snprintf(entry.data(), entry.size(), "TypeLib\\%s\\%x.%x\\%lx\\%s",
                       guidText(attributes.guid).c_str(), attributes.wMajorVerNum, attributes.wMinorVerNum,
                       static_cast<unsigned long>(attributes.lcid), kind);
-        return ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry.data()) == ERROR_SUCCESS ? S_OK : E_INVALIDARG;
+        const LONG status = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry.data());
+        if (status == ERROR_FILE_NOT_FOUND) return E_INVALIDARG;
+        return win::resultFromError(status);
     });
 }
 
@@ -170,22 +172,15 @@ bool underWow64() {
     return query && query(::GetCurrentProcess(), &answer) && answer == TRUE;
 }
 
-// The file registered in `view` as the in-process server of the class; empty when there is none.
-std::string registeredServer(const CLSID& classId, REGSAM view) {
-    const std::string path = "CLSID\\" + guidText(classId) + "\\InprocServer32";
-    win::UniqueHkey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) !=
-        ERROR_SUCCESS) {
-        key.release();
-        return std::string();
+// The library file's path as Windows names it, however long.
+std::wstring widePath(HINSTANCE instance) {
+    std::wstring path(kPathBufferSize, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(instance, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
     }
-    std::array<char, kPathBufferSize + 1> buffer{};
-    DWORD size = kPathBufferSize;
-    if (::RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                           &size) != ERROR_SUCCESS) {
-        return std::string();
-    }
-    return std::string(buffer.data());
 }
 
 }  // namespace
@@ -195,11 +190,12 @@ bool CAddInModule::otherBitnessRegistered() {
     // On 32-bit Windows there is one view and the flag changes nothing: what is found there is this library's
     // own registration, or that of another copy of it, which the shared keys serve as well.
     const REGSAM otherView = underWow64() ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    std::string own;
-    if (FAILED(modulePath(instance_, own))) return false;
+    const std::wstring own = widePath(instance_);
+    if (own.empty()) return false;
     for (const ClassEntry& entry : productClasses()) {
-        const std::string server = registeredServer(*entry.classId, otherView);
-        if (!server.empty() && ::lstrcmpiA(server.c_str(), own.c_str()) != 0) return true;
+        // What the registration wrote, as HKEY_CLASSES_ROOT shows it, whatever the path's length.
+        const auto server = win::inprocServer(*entry.classId, win::ClassScope::Merged, otherView);
+        if (server && !win::samePath(server->path, own)) return true;
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "settings/PrinterQuery.h"
 
 #include "settings/BoundedText.h"
+#include "settings/SpoolerLoader.h"
 #include "win/EntryPoint.h"
 #include "win/FailurePolicy.h"
 #include "win/UniquePrinter.h"
@@ -41,10 +42,12 @@ bool systemHasDefaultPrinterQuery() noexcept {
 
 std::string PrinterQuery::defaultPrinterName() const noexcept {
     if (!systemHasDefaultPrinterQuery()) return std::string();
+    static const SpoolerLoader kSystemLoader;
+    const SpoolerLoader& loader = loader_ ? *loader_ : kSystemLoader;
     win::UniqueLibrary loaded;
-    HMODULE spooler = ::GetModuleHandleA(kSpoolerModule);
+    HMODULE spooler = loader.getModuleHandle(kSpoolerModule);
     if (!spooler) {
-        loaded.reset(::LoadLibraryA(kSpoolerModule));
+        loaded.reset(loader.loadLibrary(kSpoolerModule, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         spooler = loaded.get();
     }
     if (!spooler) return std::string();

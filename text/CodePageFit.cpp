@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 #include <utility>
 
 #include "text/AnsiCodePage.h"
@@ -11,6 +10,7 @@
 #include "text/StringTable.h"
 #include "text/Utf8Decoder.h"
 #include "text/Utf8TextFile.h"
+#include "win/AnsiText.h"
 #include "win/FailurePolicy.h"
 
 namespace {
@@ -34,28 +34,12 @@ std::u16string decoded(const std::string& utf8) {
     return units;
 }
 
-// `text` widened with the thread's ANSI code page, as the add-in hands it to the host. False when the text is
-// not valid in that code page, such as a double-byte character without its second byte.
+// `text` widened from the ANSI code page, as the add-in hands it to the host. False when the text is not valid
+// in that code page, such as a double-byte character without its second byte.
 bool widened(const std::string& text, std::u16string& units) {
-    units.clear();
-    if (text.empty()) return true;
-    if (text.size() > INT_MAX) return false;
-    const int length = static_cast<int>(text.size());
-    const bool valid =
-        ::MultiByteToWideChar(CP_THREAD_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0) > 0;
-    const int wideLength = ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return false;
-    units.resize(static_cast<std::size_t>(wideLength));
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(&units[0]),
-                          wideLength);
-    return valid;
-}
-
-unsigned threadCodePage() {
-    DWORD codePage = 0;
-    ::GetLocaleInfoW(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                     reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t));
-    return codePage;
+    const std::wstring wide = win::widen(text);
+    units.assign(wide.begin(), wide.end());
+    return win::isValidAnsi(text) && (text.empty() || !wide.empty());
 }
 
 }  // namespace
@@ -63,7 +47,7 @@ unsigned threadCodePage() {
 CodePageFit checkCodePageFit(const std::string& path) noexcept {
     return orFallback(CodePageFit(), [&] {
         CodePageFit fit;
-        fit.codePage = threadCodePage();
+        fit.codePage = ::GetACP();
         StringTable shown(AnsiCodePage::instance());
         std::string bytes;
         if (!shown.load(path) || !Utf8TextFile().readBytes(path, bytes)) return fit;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// Whether a string file's texts come through the ANSI code page of the calling thread whole. The add-in
+// Whether a string file's texts come through the system's ANSI code page whole. The add-in
 // converts every text to that code page as it loads the file, and a character the code page lacks is shown as
 // a stand-in (mostly '?'): a Japanese file on a machine whose code page is 1252 labels the ribbon with
 // question marks. The add-in cannot tell; this check can, for the tests and for the doctor.
@@ -18,14 +18,14 @@ struct DamagedText {
 
 struct CodePageFit {
     bool readable = false;  // the file was read as the add-in reads it and held at least one text
-    unsigned codePage = 0;  // the thread's ANSI code page, the one the texts went through
+    unsigned codePage = 0;  // the system's ANSI code page, the one the texts went through
     std::size_t texts = 0;  // how many keys the file holds
     std::vector<DamagedText> damaged;
 
     bool clean() const { return readable && damaged.empty(); }
 };
 
-// Loads the string file at `path` through the add-in's own string table in the calling thread's code page and
+// Loads the string file at `path` through the add-in's own string table in the ANSI code page and
 // compares every key and text with the file's UTF-8: a character replaced, fitted to a look-alike, or a
 // double-byte character cut in two all count as damage. Never throws; running out of memory gives an
 // unreadable result.

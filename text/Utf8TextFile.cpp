@@ -6,6 +6,7 @@
 #include <string>
 
 #include "text/Utf8Decoder.h"
+#include "win/AnsiText.h"
 #include "win/FailurePolicy.h"
 #include "win/UniqueHandle.h"
 
@@ -41,22 +42,14 @@ bool readUnits(const std::string& path, std::u16string& units) {
            !units.empty();
 }
 
-// Narrows up to the first U+0000 with the thread's ANSI code page; characters it lacks become its default
-// character. A text the platform will not convert is empty. False only for a text too long for the platform's
-// counts, which would otherwise come back empty as if the file held nothing.
+// Narrows up to the first U+0000 to the ANSI code page; characters it lacks become its default character. A
+// text the platform will not convert is empty. False only for a text too long for the platform's counts,
+// which would otherwise come back empty as if the file held nothing.
 bool narrow(const std::u16string& units, std::string& text) {
     const std::size_t nul = units.find(u'\0');
     const std::size_t length = nul == std::u16string::npos ? units.size() : nul;
     if (length > INT_MAX) return false;
-    text.clear();
-    if (length == 0) return true;
-    const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
-    const int wideLength = static_cast<int>(length);
-    const int narrowLength =
-        ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-    if (narrowLength <= 0) return true;
-    text.assign(static_cast<std::size_t>(narrowLength), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide, wideLength, &text[0], narrowLength, nullptr, nullptr);
+    text = win::narrowTo(win::kAnsiCodePage, reinterpret_cast<const wchar_t*>(units.data()), length);
     return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-// Reads a whole UTF-8 file and hands it back as narrow text in the ANSI code page of the calling thread. The
+// Reads a whole UTF-8 file and hands it back as narrow text in the system's ANSI code page. The
 // installer writes the string file and the six ribbon-markup files this way.
 class Utf8TextFile {
 public:

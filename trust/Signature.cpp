@@ -6,6 +6,7 @@
 #include <wintrust.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "trust/TimeStampToken.h"
@@ -15,8 +16,10 @@ namespace trust {
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-// The unauthenticated attribute that holds an RFC 3161 time-stamp token in an Authenticode signature.
+// The unauthenticated attributes that hold a time stamp in an Authenticode signature: an RFC 3161 token, or
+// the older PKCS #9 countersignature.
 constexpr char kRfc3161CounterSignature[] = "1.3.6.1.4.1.311.3.3.1";
+constexpr char kPkcs9CounterSignature[] = "1.2.840.113549.1.9.6";
 
 // One parameter of a message, as the bytes CryptMsgGetParam gives; empty when it has none.
 std::vector<BYTE> messageParameter(HCRYPTMSG message, DWORD parameter) {
@@ -74,13 +77,14 @@ std::string timeStamp(HCRYPTMSG message) {
     const auto* attributes = reinterpret_cast<const CRYPT_ATTRIBUTES*>(bytes.data());
     for (DWORD index = 0; index < attributes->cAttr; ++index) {
         const CRYPT_ATTRIBUTE& attribute = attributes->rgAttr[index];
-        if (attribute.pszObjId == nullptr || std::strcmp(attribute.pszObjId, kRfc3161CounterSignature) != 0 ||
-            attribute.cValue == 0) {
-            continue;
-        }
-        if (auto time = timeStampTokenTime(attribute.rgValue[0].pbData, attribute.rgValue[0].cbData)) {
-            return *time;
-        }
+        if (attribute.pszObjId == nullptr || attribute.cValue == 0) continue;
+        const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
+        std::optional<std::string> time;
+        if (std::strcmp(attribute.pszObjId, kRfc3161CounterSignature) == 0)
+            time = timeStampTokenTime(value.pbData, value.cbData);
+        else if (std::strcmp(attribute.pszObjId, kPkcs9CounterSignature) == 0)
+            time = counterSignatureTime(value.pbData, value.cbData);
+        if (time) return *time;
     }
     return {};
 }
@@ -105,18 +109,20 @@ private:
     GUID* action_;
 };
 
-LONG windowsVerdict(const std::wstring& path) {
+LONG windowsVerdict(const std::wstring& path, DWORD revocation) {
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
     WINTRUST_DATA data{};
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;
-    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.fdwRevocationChecks = revocation;
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
-    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL |
+                       (revocation == WTD_REVOKE_WHOLECHAIN ? WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT
+                                                          : WTD_REVOCATION_CHECK_NONE);
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     const LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     const win::UniqueResource<TrustStateTraits> state(data.hWVTStateData, TrustStateTraits(&data, &action));
@@ -129,7 +135,17 @@ LONG windowsVerdict(const std::wstring& path) {
     const DWORD chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
     if (chainErrors & CERT_TRUST_IS_PARTIAL_CHAIN) return CERT_E_CHAINING;
     if (chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) return CERT_E_UNTRUSTEDROOT;
+    if (chainErrors & CERT_TRUST_IS_REVOKED) return CRYPT_E_REVOKED;
+    if (revocation == WTD_REVOKE_WHOLECHAIN &&
+        (chainErrors & (CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION)))
+        return CERT_E_REVOCATION_FAILURE;
     return result;
+}
+
+// A revocation check that could not be made from what this machine holds.
+bool revocationUnknown(LONG result) {
+    return result == CERT_E_REVOCATION_FAILURE || result == CRYPT_E_REVOCATION_OFFLINE ||
+           result == CRYPT_E_NO_REVOCATION_CHECK;
 }
 
 // Whether WinVerifyTrust's answer is about a signature that is there: a certificate's fault (CERT_E_*) or the
@@ -158,11 +174,16 @@ Signature verifySignature(const std::wstring& path) noexcept {
             result.present = true;
             if (const win::UniqueCertContext signer = signerCertificate(store.get(), message.get())) {
                 result.signer = nameOf(signer.get());
+                result.signerCertificate.assign(reinterpret_cast<const char*>(signer.get()->pbCertEncoded),
+                                                signer.get()->cbCertEncoded);
                 result.trustedPublisher = isTrustedPublisher(signer.get());
             }
             result.timeStamp = timeStamp(message.get());
         }
-        result.trustResult = windowsVerdict(path);
+        result.trustResult = windowsVerdict(path, WTD_REVOKE_WHOLECHAIN);
+        result.revocationChecked = !revocationUnknown(result.trustResult);
+        // Not knowing is not being revoked: the rest of the verdict is asked again without it.
+        if (!result.revocationChecked) result.trustResult = windowsVerdict(path, WTD_REVOKE_NONE);
         result.verifies = result.trustResult == ERROR_SUCCESS;
         // A signature too damaged to read is still one when Windows judged it.
         if (judgesASignature(result.trustResult)) result.present = true;

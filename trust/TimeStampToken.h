@@ -12,4 +12,9 @@ namespace trust {
 // file under inspection, so every length is checked against what is there and nothing is trusted.
 std::optional<std::string> timeStampTokenTime(const unsigned char* token, std::size_t size);
 
+// The same from the older Authenticode countersignature (PKCS #9 counterSignature): a SignerInfo of the
+// time-stamping authority whose authenticated signingTime attribute holds the time, as UTCTime or
+// GeneralizedTime. Read with the same care.
+std::optional<std::string> counterSignatureTime(const unsigned char* signerInfo, std::size_t size);
+
 }  // namespace trust

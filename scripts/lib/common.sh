@@ -8,7 +8,7 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # 64-bit Windows.
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix mingw-w64-tools wine64
                    wine32:i386 googletest libbenchmark-dev clang libclang-rt-14-dev locales wixl msitools
-                   osslsigncode)
+                   osslsigncode nlohmann-json3-dev python3)
 # What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick, and fonts
 # with Japanese and Hebrew letters for the pictures in those languages.
 QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-core)
@@ -105,8 +105,12 @@ build_flavour() {
     local dir="$1" werror=OFF
     shift
     [ -n "${CI:-}" ] && werror=ON
+    # The Windows builds of one checkout share one throwaway signing chain: their files carry one signer, as a
+    # release's do, and the doctor of either bitness runs the other's.
+    local signing=()
+    [[ " $* " == *CMAKE_TOOLCHAIN_FILE* ]] && signing=(-DQUILLERY_SIGNING_DIR="$QUILLERY_ROOT/build/signing")
     cmake -S "$QUILLERY_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DQUILLERY_WARNINGS_AS_ERRORS="$werror" "$@" >/dev/null
+        -DQUILLERY_WARNINGS_AS_ERRORS="$werror" "${signing[@]}" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
 

@@ -7,6 +7,8 @@
 #include <new>
 #include <string>
 
+#include "win/AnsiText.h"
+
 using registrar::Key;
 
 namespace {
@@ -27,11 +29,8 @@ bool isLeadByte(unsigned char byte) {
 
 registrar::Result numberOf(const std::string& text, std::uint32_t& number) {
     try {
-        const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-        if (length <= 0) return registrar::kOutOfMemory;
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length) <= 0)
-            return registrar::kOutOfMemory;
+        std::wstring wide = win::widen(text);
+        if (wide.empty() && !text.empty()) return registrar::kOutOfMemory;
         ULONG value = 0;
         const HRESULT result = ::VarUI4FromStr(&wide[0], 0, 0, &value);
         number = value;

@@ -27,5 +27,5 @@ private:
     RegistryApi api_;
 };
 
-// The rules of the calling thread's ANSI code page: its lead bytes, and "D" texts read by VarUI4FromStr.
+// The rules of the system's ANSI code page: its lead bytes, and "D" texts read by VarUI4FromStr.
 registrar::TextRules ansiTextRules() noexcept;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "doctor/Machine.h"
+#include "doctor/ReportJson.h"
 #include "doctor/ReportReader.h"
 
 namespace {
@@ -152,6 +153,26 @@ TEST(DoctorReading, TheOtherDoctorsReportReadsBackOrNotAtAll) {
         EXPECT_EQ("class.load", read->findings[0].link);
         EXPECT_EQ("library loads", read->findings[0].title);
         EXPECT_EQ(doctor::Status::Ok, read->findings[0].status);
+    }
+}
+
+// The report's texts come from registry names and paths: what the writer makes of any of them, as the doctor
+// of the other bitness reads it back.
+TEST(DoctorReading, TheWritersTextsReadBackAsWrittenOrMadeValid) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:\\Program Files\\\"Quillery\".dll", "C:\\Program Files\\\"Quillery\".dll"},
+        {"line\r\n[HKEY_LOCAL_MACHINE\\x]\ttab\x7f", "line\r\n[HKEY_LOCAL_MACHINE\\x]\ttab\x7f"},
+        {"Gr\xC3\xB6\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x96\xA8", "Gr\xC3\xB6\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x96\xA8"},
+        {"ANSI \xF6 and a cut \xE6\x97", "ANSI \xEF\xBF\xBD and a cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"overlong \xC0\xAF, surrogate \xED\xA0\x80", "overlong \xEF\xBF\xBD\xEF\xBF\xBD, surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const auto& [written, read] : rows) {
+        doctor::Report report;
+        report.findings.push_back({"link", "title", doctor::Status::Warning, written, {}});
+        const auto back = doctor::readJsonReport(
+            doctor::reportJson(report, nullptr, "1", [](const std::string& text) { return text; }));
+        ASSERT_TRUE(back) << written;
+        EXPECT_EQ(read, back->findings.at(0).found) << written;
     }
 }
 

@@ -16,7 +16,7 @@
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
 #include "tools/hostsim/AddInLocation.h"
-#include "tools/hostsim/DisabledItemRecord.h"
+#include "doctor/DisabledItemRecord.h"
 #include "tools/hostsim/HostSession.h"
 
 namespace {

@@ -55,6 +55,9 @@ languages=$(cd "$(dirname "$0")/../../strings" && ls -- *.xml)
 for file in $languages word.xml word-generic.xml excel.xml excel-generic.xml powerpoint.xml powerpoint-generic.xml; do
     [ "$(grep -c "	$file	" <<<"$files")" = 1 ] || fail "the package does not carry $file once"
 done
+# Active Setup runs each new user's command by its full path, expanded at logon (a REG_EXPAND_SZ: "#%").
+grep -qE 'Active Setup\\Installed Components\\[^	]*	StubPath	#%%SystemRoot%\\System32\\reg\.exe add ' \
+    <<<"$registry" || fail "Active Setup names reg.exe by anything but its full path in System32"
 # Each bitness: its library and doctor, its installation key and its three add-in keys, in its own components.
 for bitness in "${bitnesses[@]}"; do
     suffix=$(suffix_of "$bitness")
@@ -163,7 +166,10 @@ doctor_of() { wine "$(folder_of "$1")\\quillery-doctor.exe" "${@:2}"; }
 ribbon_shows() {
     local bitness report
     for bitness in "${bitnesses[@]}"; do
-        report=$(doctor_of "$bitness" --json) && grep -q '"ribbonShows":true' <<<"$report" || return 1
+        report=$(doctor_of "$bitness" --json) || true
+        python3 -c 'import json, sys; json.loads(sys.stdin.buffer.read())' <<<"$report" ||
+            fail "the $bitness-bit doctor's report is not valid JSON"
+        grep -q '"ribbonShows":true' <<<"$report" || return 1
     done
 }
 

@@ -444,4 +444,26 @@ TEST(RegistrarScript, UnregistrationBesideTheOtherBitnessKeepsOnlyTheSharedClass
     EXPECT_EQ(registry.keyPaths(), before);
 }
 
+// Whatever shape the shared part takes, the other bitness keeps it: a ProgID that is a lone value right
+// under the classes root as much as one with subkeys; a class id, kept apart per view, goes.
+TEST(RegistrarScript, UnregistrationBesideTheOtherBitnessKeepsEverySharedKey) {
+    const struct {
+        const char* script;
+        const char* key;
+        bool kept;
+    } rows[] = {
+        {"HKCR { Lone.ProgId = s 'Lone' }", "HKCR\\Lone.ProgId", true},
+        {"HKCR { Deep.ProgId = s 'Deep' { CLSID = s '{1}' } }", "HKCR\\Deep.ProgId\\CLSID", true},
+        {"HKCR { NoRemove CLSID { {1} = s 'Class' } }", "HKCR\\CLSID\\{1}", false},
+        {"HKLM { NoRemove Software { Own = s 'Own' } }", "HKLM\\Software\\Own", false},
+    };
+    for (const auto& row : rows) {
+        MemoryRegistry registry;
+        ASSERT_EQ(run(registry, row.script, true), kOk) << row.script;
+        SharedClassesKept kept(registry);
+        ASSERT_EQ(run(kept, row.script, false), kOk) << row.script;
+        EXPECT_EQ(row.kept, registry.hasKey(row.key)) << row.script;
+    }
+}
+
 }  // namespace

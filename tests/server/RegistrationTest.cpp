@@ -440,6 +440,49 @@ TEST(Registration, EachBitnessRegistersInItsOwnViewAndRemovingOneLeavesTheOther)
     EXPECT_EQ(changesBesidesTheInstallationKeys(before, snapshot()), "");
 }
 
+// What the other bitness's registration looks like to this one's unregistration: it keeps what the two share
+// whenever the other's class names another file, however that file is written, and says what the registry
+// answered when it cannot take its own entry of the type library.
+struct SharedRow {
+    const char* name;
+    std::string otherServer;  // the other view's InprocServer32 of the connection class
+    bool entryHeld;           // a key below this bitness's type-library entry keeps the registry from deleting it
+    HRESULT unregistered;
+};
+
+TEST(Registration, UnregistrationBesideTheOtherBitnessKeepsWhatTheyShare) {
+    const std::string own = narrow(hostsim::addInBesideProgram());
+    std::string softHyphen = own;
+    softHyphen.insert(softHyphen.find_last_of('\\') + 5, "\xAD");  // the same to a locale's comparison
+    const SharedRow rows[] = {
+        {"a path longer than MAX_PATH", "C:\\Program Files (x86)\\" + std::string(300, 'q') + ".dll", false, S_OK},
+        {"a path that differs by a soft hyphen", softHyphen, false, S_OK},
+        {"this bitness's entry cannot be deleted", "C:\\Program Files (x86)\\Other\\Quillery.dll", true,
+         HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+    };
+    const std::string otherServer =
+        "Software\\Classes\\CLSID\\" + clsidText(CLSID_Connect) + "\\InprocServer32";
+    const std::string held = typeLibraryEntry(kOwnSystemKind) + "\\held";
+    for (const SharedRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const OfficeParentKeys office;
+        ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK);
+        {
+            const fixtures::CreatedKey other(HKEY_LOCAL_MACHINE, otherServer, kOtherView);
+            fixtures::setString(HKEY_LOCAL_MACHINE, otherServer, "", row.otherServer, kOtherView);
+            std::unique_ptr<fixtures::CreatedKey> holding;
+            if (row.entryHeld) holding = std::make_unique<fixtures::CreatedKey>(HKEY_CLASSES_ROOT, held);
+            MessageBoxAnswerer yes(IDYES);
+            EXPECT_EQ(callAddInExport("DllUnregisterServer"), row.unregistered);
+            EXPECT_TRUE(fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\TandrelQuillery.Connect"));
+        }
+        // Alone again, this bitness takes everything with it.
+        ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK);
+        MessageBoxAnswerer yes(IDYES);
+        EXPECT_EQ(callAddInExport("DllUnregisterServer"), S_OK);
+    }
+}
+
 // A copy of the DLL whose script 100 is replaced, loaded under its own name.
 class BrokenCopy {
 public:

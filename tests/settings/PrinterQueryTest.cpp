@@ -1,4 +1,5 @@
 #include "settings/PrinterQuery.h"
+#include "settings/SpoolerLoader.h"
 
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/PrinterFixture.h"
@@ -33,6 +34,31 @@ TEST(PrinterQuery, FriendlyNameIsTheDriversPrinterData) {
 TEST(PrinterQuery, PrinterOfAnotherMakeHasNoFriendlyName) {
     PrinterFixture printer(PrinterFixture::otherMake());
     EXPECT_EQ("", PrinterQuery().friendlyNameOf("Other Laser"));
+}
+
+// A process that has not loaded the spooler yet takes it from System32, never from a folder searched before it.
+struct LoadSeen {
+    std::string name;
+    DWORD flags = 0;
+} loadSeen;
+
+HMODULE WINAPI notLoadedYet(LPCSTR) {
+    return nullptr;
+}
+
+HMODULE WINAPI watchedLoad(LPCSTR name, HANDLE file, DWORD flags) {
+    loadSeen = {name, flags};
+    return ::LoadLibraryExA(name, file, flags);
+}
+
+TEST(PrinterQuery, LoadsTheSpoolerFromSystem32Only) {
+    SpoolerLoader loader;
+    loader.getModuleHandle = notLoadedYet;
+    loader.loadLibrary = watchedLoad;
+    PrinterFixture printer;
+    EXPECT_EQ(PrinterFixture::kQueueName, PrinterQuery(&loader).defaultPrinterName());
+    EXPECT_EQ("WINSPOOL.DRV", loadSeen.name);
+    EXPECT_EQ(static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32), loadSeen.flags);
 }
 
 TEST(PrinterQuery, UnknownOrEmptyPrinterNameHasNoFriendlyName) {

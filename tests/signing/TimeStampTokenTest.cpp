@@ -103,4 +103,37 @@ TEST(TimeStampTokenTest, ReadsTheAuthoritysTimeAndRefusesWhatIsNotAToken) {
     EXPECT_EQ(trust::timeStampTokenTime(nullptr, 0), std::nullopt);
 }
 
+// The older Authenticode countersignature: the authority's SignerInfo, its signingTime among the
+// authenticated attributes after another attribute.
+std::string counterSignature(const std::string& signingTime, unsigned char attributesTag = 0xA0) {
+    const std::string sha1 = der(0x30, der(0x06, "\x2B\x0E\x03\x02\x1A") + der(0x05, ""));
+    const std::string contentType = der(0x30, der(0x06, "\x2A\x86\x48\x86\xF7\x0D\x01\x09\x03") +
+                                                  der(0x31, der(0x06, kDataOid)));
+    const std::string timeAttribute =
+        signingTime.empty() ? ""
+                            : der(0x30, der(0x06, "\x2A\x86\x48\x86\xF7\x0D\x01\x09\x05") +
+                                            der(0x31, signingTime));
+    return der(0x30, der(0x02, std::string(1, '\x01')) + der(0x30, der(0x30, "") + der(0x02, "\x07")) + sha1 +
+                         der(attributesTag, contentType + timeAttribute) + sha1 + der(0x04, "signature"));
+}
+
+TEST(TimeStampTokenTest, ReadsTheOlderCounterSignaturesSigningTime) {
+    const std::string utc = counterSignature(der(0x17, "260314091530Z"));
+    const Row rows[] = {
+        {"a UTCTime", utc, "2026-03-14 09:15:30 UTC"},
+        {"a UTCTime of the last century", counterSignature(der(0x17, "990101000000Z")), "1999-01-01 00:00:00 UTC"},
+        {"a GeneralizedTime", counterSignature(der(0x18, "20260314091530Z")), "2026-03-14 09:15:30 UTC"},
+        {"no signing time", counterSignature(""), std::nullopt},
+        {"a UTCTime with seconds missing", counterSignature(der(0x17, "2603140915Z")), std::nullopt},
+        {"attributes not where they belong", counterSignature(der(0x17, "260314091530Z"), 0x31), std::nullopt},
+        {"cut inside the time", utc.substr(0, utc.size() / 2), std::nullopt},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(trust::counterSignatureTime(reinterpret_cast<const unsigned char*>(row.bytes.data()),
+                                              row.bytes.size()),
+                  row.time)
+            << row.name;
+    }
+}
+
 }  // namespace

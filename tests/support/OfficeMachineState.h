@@ -8,7 +8,7 @@
 
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/RegistryEdit.h"
-#include "tools/hostsim/DisabledItemRecord.h"
+#include "doctor/DisabledItemRecord.h"
 
 // The registry values that make up a machine state for Office's rules (policies, the user's load behaviour,
 // Disabled Items records), as the simulator's and the doctor's tests set them up.
@@ -42,11 +42,11 @@ inline Value text(HKEY root, const std::string& path, const std::string& name, c
 inline Value disabledItem(const std::string& disabledItems, const std::string& valueName, std::wstring path,
                           const std::wstring& friendlyName) {
     ::CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
-    hostsim::DisabledItemRecord record;
-    record.kind = hostsim::kDisabledAddInKind;
+    doctor::DisabledItemRecord record;
+    record.kind = doctor::kDisabledAddInKind;
     record.path.assign(path.begin(), path.end());
     record.friendlyName.assign(friendlyName.begin(), friendlyName.end());
-    const std::vector<uint8_t> bytes = hostsim::disabledItemBytes(record);
+    const std::vector<uint8_t> bytes = doctor::disabledItemBytes(record);
     return {HKEY_CURRENT_USER, disabledItems, valueName, REG_BINARY,
             std::vector<BYTE>(bytes.begin(), bytes.end())};
 }

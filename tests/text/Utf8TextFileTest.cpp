@@ -31,9 +31,17 @@ protected:
     std::string text;
 };
 
-TEST_F(Utf8TextFileRead, ConvertsToTheThreadsAnsiCodePage) {
-    ASSERT_TRUE(read("A\xC3\xA9"));
-    EXPECT_EQ(text, "A\xE9") << hex(text);
+// Whatever the calling thread's locale, the text is in the system's code page, the one the "A" functions that
+// take it read: a host that sets its thread to Japanese still shows "é" as the system's 1252 has it.
+TEST_F(Utf8TextFileRead, ConvertsToTheSystemsAnsiCodePageWhateverTheThreadsLocale) {
+    for (const LCID locale : {::GetThreadLocale(), static_cast<LCID>(MAKELCID(0x0411, SORT_DEFAULT))}) {
+        const LCID saved = ::GetThreadLocale();
+        ::SetThreadLocale(locale);
+        const bool readIt = read("A\xC3\xA9");
+        ::SetThreadLocale(saved);
+        ASSERT_TRUE(readIt) << locale;
+        EXPECT_EQ(text, "A\xE9") << hex(text) << " in locale " << locale;
+    }
 }
 
 TEST_F(Utf8TextFileRead, StrayContinuationByteBecomesItsLatin1Character) {

@@ -11,8 +11,8 @@ HRESULT registerAddInBesideProgram() {
     return callAddInExport("DllRegisterServer");
 }
 
-HRESULT callAddInExport(const char* name) {
-    win::UniqueLibrary library(::LoadLibraryW(addInBesideProgram().c_str()));
+HRESULT callAddInExport(const char* name, const std::wstring& dll) {
+    win::UniqueLibrary library(::LoadLibraryW(dll.empty() ? addInBesideProgram().c_str() : dll.c_str()));
     if (!library) return lastErrorResult();
     auto entry = entryPointAs<HRESULT(WINAPI*)()>(::GetProcAddress(library.get(), name));
     return entry ? entry() : E_UNEXPECTED;

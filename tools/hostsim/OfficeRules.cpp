@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
-#include "tools/hostsim/DisabledItemRecord.h"
+#include "doctor/DisabledItemRecord.h"
+#include "doctor/DisabledItemsList.h"
+#include "win/ClassRegistration.h"
 #include "win/RegistryText.h"
 #include "win/UniqueHkey.h"
 
@@ -91,11 +93,6 @@ std::optional<PolicyValue<wchar_t>> managedState(const HostProfile& host, const 
     return std::nullopt;
 }
 
-bool samePath(const std::wstring& left, const std::wstring& right) {
-    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::wstring lowerCase(std::wstring text) {
     if (!text.empty()) ::CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
@@ -133,66 +130,30 @@ std::wstring policyKeyPath(const HostProfile& host, const wchar_t* section) {
 }
 
 std::wstring inprocServerPath(const std::wstring& progId) {
-    CLSID classId;
-    if (FAILED(::CLSIDFromProgID(progId.c_str(), &classId))) return std::wstring();
-    wchar_t text[40] = {};
-    ::StringFromGUID2(classId, text, 40);
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + text + L"\\InprocServer32").c_str(), 0,
-                        KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return std::wstring();
-    std::wstring path = win::registryText(key.get(), nullptr).value_or(std::wstring());
-    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
-        path = path.substr(1, path.size() - 2);
-    return path;
+    // Office's process sees HKEY_CLASSES_ROOT: the user's classes over the machine's.
+    const auto server = win::inprocServerOf(progId, win::ClassScope::Merged);
+    return server ? server->path : std::wstring();
 }
 
 OfficeRules::OfficeRules(const HostProfile& host, SignatureCheck signatureCheck)
     : host_(host), signatureCheck_(std::move(signatureCheck)) {
     const std::wstring path = resiliencyKeyPath(host) + L"\\" + kDisabledItems;
-    win::UniqueHkey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
-        return;
-    DWORD longestName = 0, largestData = 0;
-    if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-    std::vector<wchar_t> name(longestName + 1);
-    std::vector<BYTE> data(largestData + 1);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        const LONG status =
-            ::RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        const std::wstring valueName(name.data(), status == ERROR_SUCCESS ? nameLength : 0);
-        std::string problem;
-        DisabledItemReading reading;
-        if (status != ERROR_SUCCESS) {
-            problem = "the registry answered " + std::to_string(status);
-        } else if (type != REG_BINARY) {
-            problem = "it is not binary (type " + std::to_string(type) + ")";
-        } else {
-            reading = readDisabledItem(data.data(), size);
-            problem = reading.problem;
-        }
-        if (!reading.readable) {
+    for (doctor::DisabledRecord& record : doctor::readDisabledItems(path)) {
+        if (!record.readable) {
             findings_.push_back({Finding::Kind::UnreadableItem,
                                  std::wstring(L"A record of ") + host.registryName +
-                                     L"'s Disabled Items (HKCU\\" + path + L", value " + quoted(valueName) +
-                                     L") cannot be read: " + widened(problem) + L"; it is passed over"});
+                                     L"'s Disabled Items (HKCU\\" + path + L", value " +
+                                     quoted(record.valueName) + L") cannot be read: " + widened(record.problem) +
+                                     L"; it is passed over"});
             continue;
         }
-        disabledItems_.push_back(
-            {valueName, std::wstring(reading.record.path.begin(), reading.record.path.end()),
-             std::wstring(reading.record.friendlyName.begin(), reading.record.friendlyName.end())});
+        disabledItems_.push_back(std::move(record));
     }
 }
 
-const OfficeRules::DisabledItem* OfficeRules::disabledItemFor(const std::wstring& dllPath) const {
-    for (const DisabledItem& item : disabledItems_) {
-        if (samePath(item.path, dllPath)) return &item;
+const doctor::DisabledRecord* OfficeRules::disabledItemFor(const std::wstring& dllPath) const {
+    for (const doctor::DisabledRecord& item : disabledItems_) {
+        if (doctor::namesFile(item, dllPath)) return &item;
     }
     return nullptr;
 }
@@ -229,7 +190,7 @@ LoadDecision OfficeRules::decide(const AddInKey& key) const {
     // Without a registered DLL there is no file to match or verify; creating it fails and says so.
     const std::wstring dllPath = inprocServerPath(key.progId);
     if (!decision.alwaysEnabled && !dllPath.empty()) {
-        if (const DisabledItem* item = disabledItemFor(dllPath)) {
+        if (const doctor::DisabledRecord* item = disabledItemFor(dllPath)) {
             decision.refusal = refused(L"Not loaded. " + addInName(key) + L" is in " + app +
                                        L"'s Disabled Items (value " + quoted(item->valueName) + L": " +
                                        quoted(item->friendlyName) + L", " + item->path + L"): " + app +
@@ -312,13 +273,13 @@ std::optional<Finding> OfficeRules::disableSlow(const AddInKey& key, const LoadD
     const std::wstring dllPath = inprocServerPath(key.progId);
     if (dllPath.empty()) return std::nullopt;
 
-    DisabledItemRecord record;
-    record.kind = kDisabledAddInKind;
+    doctor::DisabledItemRecord record;
+    record.kind = doctor::kDisabledAddInKind;
     const std::wstring path = lowerCase(dllPath);
     const std::wstring name = key.friendlyName.empty() ? key.progId : key.friendlyName;
     record.path.assign(path.begin(), path.end());
     record.friendlyName.assign(name.begin(), name.end());
-    const std::vector<uint8_t> bytes = disabledItemBytes(record);
+    const std::vector<uint8_t> bytes = doctor::disabledItemBytes(record);
     const std::wstring keyPath = resiliency + L"\\" + kDisabledItems;
     const std::wstring valueName = recordName(path);
     win::UniqueHkey items;

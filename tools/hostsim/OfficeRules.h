@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "doctor/DisabledItemsList.h"
 #include "tools/hostsim/AddInDiscovery.h"
 #include "tools/hostsim/AddInSession.h"
 #include "tools/hostsim/SignatureCheck.h"
@@ -60,18 +61,12 @@ public:
     const std::vector<Finding>& findings() const { return findings_; }
 
 private:
-    struct DisabledItem {
-        std::wstring valueName;
-        std::wstring path;
-        std::wstring friendlyName;
-    };
-
-    const DisabledItem* disabledItemFor(const std::wstring& dllPath) const;
+    const doctor::DisabledRecord* disabledItemFor(const std::wstring& dllPath) const;
     std::optional<Finding> signatureRefusal(const AddInKey& key, const std::wstring& dllPath) const;
 
     const HostProfile& host_;
     SignatureCheck signatureCheck_;
-    std::vector<DisabledItem> disabledItems_;
+    std::vector<doctor::DisabledRecord> disabledItems_;
     std::vector<Finding> findings_;
 };
 

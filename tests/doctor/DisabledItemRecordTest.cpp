@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/hostsim/DisabledItemRecord.h"
+#include "doctor/DisabledItemRecord.h"
 
 namespace {
 
@@ -89,8 +89,8 @@ std::vector<Row> rows() {
 TEST(DisabledItemRecord, ReadsWhatOfficeWritesAndRefusesWhatDoesNotFitItsHeader) {
     for (const Row& row : rows()) {
         SCOPED_TRACE(row.name);
-        const hostsim::DisabledItemReading reading =
-            hostsim::readDisabledItem(row.bytes.data(), row.bytes.size());
+        const doctor::DisabledItemReading reading =
+            doctor::readDisabledItem(row.bytes.data(), row.bytes.size());
         EXPECT_EQ(row.readable, reading.readable) << reading.problem;
         if (row.readable) {
             EXPECT_EQ(row.kind, reading.record.kind);
@@ -103,11 +103,11 @@ TEST(DisabledItemRecord, ReadsWhatOfficeWritesAndRefusesWhatDoesNotFitItsHeader)
 }
 
 TEST(DisabledItemRecord, WritesTheRecordAsOfficeDoes) {
-    hostsim::DisabledItemRecord record;
-    record.kind = hostsim::kDisabledAddInKind;
+    doctor::DisabledItemRecord record;
+    record.kind = doctor::kDisabledAddInKind;
     record.path = kPath;
     record.friendlyName = kName;
-    EXPECT_EQ(officeRecord(), hostsim::disabledItemBytes(record));
+    EXPECT_EQ(officeRecord(), doctor::disabledItemBytes(record));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace hostsim {
+namespace doctor {
 
 // One record of an Office host's Disabled Items list: a REG_BINARY value under
 // HKCU\Software\Microsoft\Office\<version>\<App>\Resiliency\DisabledItems, one per item the host keeps off.
@@ -36,4 +36,4 @@ DisabledItemReading readDisabledItem(const uint8_t* data, size_t size);
 // The record's bytes as Office writes them: both strings with their terminating NUL.
 std::vector<uint8_t> disabledItemBytes(const DisabledItemRecord& record);
 
-}  // namespace hostsim
+}  // namespace doctor

@@ -1,6 +1,6 @@
-#include "tools/hostsim/DisabledItemRecord.h"
+#include "doctor/DisabledItemRecord.h"
 
-namespace hostsim {
+namespace doctor {
 namespace {
 
 constexpr size_t kHeaderBytes = 12;
@@ -81,4 +81,4 @@ std::vector<uint8_t> disabledItemBytes(const DisabledItemRecord& record) {
     return bytes;
 }
 
-}  // namespace hostsim
+}  // namespace doctor

@@ -1,0 +1,271 @@
+// The doctor on a machine where an ordinary user has prepared a trap for the administrator who runs it
+// elevated: it loads and starts nothing that only the user's own keys or folders name, says what it found, and
+// its repair neither runs with the administrator's rights nor writes over what the user put in its way.
+#include <windows.h>
+#include <objbase.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "doctor/TrustedLocation.h"
+#include "tests/com/OtherBitness.h"
+#include "tests/installer/DoctorRun.h"
+#include "tools/fixtures/CreatedKey.h"
+#include "tools/fixtures/InstallationFixture.h"
+#include "tools/fixtures/PrinterFixture.h"
+#include "tools/fixtures/RegistryEdit.h"
+
+namespace {
+
+using fixtures::InstallationFixture;
+using fixtures::PrinterFixture;
+
+const std::string kConnectServer = "Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}\\InprocServer32";
+const std::string kUserWord = "Software\\Microsoft\\Office\\Word\\Addins\\TandrelQuillery.Connect";
+
+std::wstring temporaryFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder, length);
+}
+
+std::wstring marker() {
+    return temporaryFolder() + L"quillery-planted.marker";
+}
+
+std::string contentOf(const std::wstring& path) {
+    std::ifstream file(ascii(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// What the user prepared: a folder of their own with the planted library (as Quillery.dll and as
+// QuilleryPlanted.dll) and a planted quillery-doctor.exe of the other bitness beside it, and whatever keys the
+// row writes; all of it goes with the row.
+class Trap {
+public:
+    Trap() : folder_(temporaryFolder() + L"QuilleryPlanted") {
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        ::CopyFileW(besideProgram(L"QuilleryPlanted.dll").c_str(), (folder_ + L"\\Quillery.dll").c_str(), FALSE);
+        ::CopyFileW(besideProgram(L"QuilleryPlanted.dll").c_str(), (folder_ + L"\\QuilleryPlanted.dll").c_str(),
+                    FALSE);
+        ::CopyFileW(peerFile(L"quillery-planted.exe").c_str(), (folder_ + L"\\quillery-doctor.exe").c_str(),
+                    FALSE);
+        ::DeleteFileW(marker().c_str());
+    }
+    ~Trap() {
+        for (auto& undo : undo_) undo();
+        for (const wchar_t* file : {L"Quillery.dll", L"QuilleryPlanted.dll", L"quillery-doctor.exe"})
+            ::DeleteFileW((folder_ + L"\\" + file).c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+        ::DeleteFileW(restoreFile().c_str());
+        ::DeleteFileW((temporaryFolder() + L"quillery-restore-target.txt").c_str());
+        ::DeleteFileW(marker().c_str());
+    }
+    Trap(const Trap&) = delete;
+    Trap& operator=(const Trap&) = delete;
+
+    const std::wstring& folder() const { return folder_; }
+    static std::wstring restoreFile() { return temporaryFolder() + L"quillery-hostile-restore.reg"; }
+
+    // A value under a key the row makes, gone with the row.
+    void write(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+               REGSAM view = 0) {
+        keys_.push_back(std::make_unique<fixtures::CreatedKey>(root, path, view));
+        fixtures::setString(root, path, name, text, view);
+    }
+    // A value that is there already, put back as it was when the row ends.
+    void replace(HKEY root, const std::string& path, const std::string& text, REGSAM view = 0) {
+        const std::string before = fixtures::stringOf(root, path, "", view).value_or(std::string());
+        fixtures::setString(root, path, "", text, view);
+        undo_.push_back([=] { fixtures::setString(root, path, "", before, view); });
+    }
+    void setDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
+        keys_.push_back(std::make_unique<fixtures::CreatedKey>(root, path));
+        fixtures::setDword(root, path, name, value);
+    }
+
+private:
+    std::wstring folder_;
+    std::vector<std::unique_ptr<fixtures::CreatedKey>> keys_;
+    std::vector<std::function<void()>> undo_;
+};
+
+struct HostileRow {
+    const char* name;
+    std::vector<OfficeSign> office;
+    std::function<void(Trap&)> prepare;
+    std::wstring arguments;
+    Rights rights;
+    bool inTrapFolder;  // the doctor's working folder is the user's
+    // Links and what the report says there ($other: the other bitness's lines), or "stderr" and what the
+    // doctor said there.
+    std::vector<std::pair<std::string, std::string>> says;
+    DWORD exitCode;
+    bool wordLoadBehaviorKept;  // the user's LoadBehavior 2 is still there afterwards
+};
+
+const std::string kOtherPrefix = sizeof(void*) == 8 ? "32-bit." : "64-bit.";
+
+std::vector<HostileRow> hostileRows() {
+    const std::wstring repairArguments = L"--json --repair --restore-file \"" + Trap::restoreFile() + L"\"";
+    const auto disabledForWord = [](Trap& trap) {
+        trap.setDword(HKEY_CURRENT_USER, kUserWord, "LoadBehavior", 2);
+    };
+    return {
+        {"a per-user class names a planted library, with a planted doctor beside it",
+         {{Sign::ClickToRun, Bits::This}, {Sign::Outlook, Bits::Other}},
+         [](Trap& trap) {
+             for (REGSAM view : {fixtures::ownView(), fixtures::otherView()})
+                 trap.write(HKEY_CURRENT_USER, kConnectServer, "", ascii(trap.folder() + L"\\Quillery.dll"), view);
+         },
+         L"--json",
+         Rights::Elevated,
+         false,
+         {{"class.user", "warning: HKCU\\Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}"
+                         "\\InprocServer32...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+          {kOtherPrefix + "class.user", "warning: ...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+          {"class.load", "ok: loaded"},
+          {kOtherPrefix + "class.load", "ok: loaded"}},
+         0,
+         false},
+        {"the machine's class names a library by a relative path, found in the user's working folder",
+         {{Sign::ClickToRun, Bits::This}},
+         [](Trap& trap) { trap.replace(HKEY_LOCAL_MACHINE, kConnectServer, "QuilleryPlanted.dll"); },
+         L"--json",
+         Rights::Elevated,
+         true,
+         {{"class.load", "broken: QuilleryPlanted.dll is not an absolute path"}},
+         1,
+         false},
+        {"--repair run elevated",
+         {{Sign::ClickToRun, Bits::This}},
+         disabledForWord,
+         repairArguments,
+         Rights::Elevated,
+         false,
+         {{"stderr", "--repair is refused: it runs elevated"}},
+         3,
+         true},
+        {"a file is already where the restore file goes",
+         {{Sign::ClickToRun, Bits::This}},
+         [=](Trap& trap) {
+             disabledForWord(trap);
+             std::ofstream(ascii(Trap::restoreFile())) << "the user's own";
+         },
+         repairArguments,
+         Rights::Limited,
+         false,
+         {{"repair", "something is already there, and it is left as it is"}},
+         1,
+         true},
+        {"a link is already where the restore file goes",
+         {{Sign::ClickToRun, Bits::This}},
+         [=](Trap& trap) {
+             disabledForWord(trap);
+             // A hard link: Wine reports symbolic links made that it does not make.
+             const std::wstring target = temporaryFolder() + L"quillery-restore-target.txt";
+             std::ofstream(ascii(target)) << "the user's own";
+             EXPECT_TRUE(::CreateHardLinkW(Trap::restoreFile().c_str(), target.c_str(), nullptr));
+         },
+         repairArguments,
+         Rights::Limited,
+         false,
+         {{"repair", "something is already there, and it is left as it is"}},
+         1,
+         true},
+    };
+}
+
+TEST(DoctorHostile, LoadsAndRunsNothingTheUserNamesAndRepairsNothingElevated) {
+    if (peerFile(L"quillery-planted.exe").empty())
+        GTEST_SKIP() << "the build of the other bitness is not known (QUILLERY_PEER_BIN)";
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    for (const HostileRow& row : hostileRows()) {
+        SCOPED_TRACE(row.name);
+        InstallationFixture::Options installationOptions;
+        const InstallationFixture installation(installationOptions);
+        const PrinterFixture printer;
+        InstalledAddIn ours;
+        ASSERT_TRUE(ours.ok());
+        const OtherAddIn other(installation);
+        OfficeAddInKeys office;
+        std::vector<std::unique_ptr<InstalledOffice>> offices;
+        for (const OfficeSign& sign : row.office) offices.push_back(std::make_unique<InstalledOffice>(sign));
+        {
+            Trap trap;
+            row.prepare(trap);
+            const DoctorRun run = runDoctor(row.arguments, row.rights, row.inTrapFolder ? trap.folder() : L"");
+            for (const auto& [where, says] : row.says) {
+                if (where == "stderr") {
+                    EXPECT_NE(std::string::npos, run.errors.find(says)) << run.errors;
+                } else if (where == "repair") {
+                    EXPECT_NE(std::string::npos, run.report["repair"].value("problem", "").find(says))
+                        << run.output;
+                } else {
+                    expectLink(run, where, says);
+                }
+            }
+            EXPECT_EQ(row.exitCode, run.exitCode) << run.output << run.errors;
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(marker().c_str()))
+                << "a planted library was loaded, or a planted program run";
+            if (row.wordLoadBehaviorKept) {
+                EXPECT_EQ(2u, fixtures::dwordOf(HKEY_CURRENT_USER, kUserWord, "LoadBehavior").value_or(0));
+                const std::string left = contentOf(Trap::restoreFile());
+                EXPECT_TRUE(left.empty() || left == "the user's own") << left;
+            }
+        }
+    }
+    ::CoUninitialize();
+}
+
+// The rule for a folder outside Program Files, on security descriptors as Windows keeps them (Wine keeps none
+// for files: every file there is its user's own, so only the Program Files rule can be seen end to end).
+struct DescriptorRow {
+    const char* name;
+    const wchar_t* sddl;
+    bool onlyAdministrators;
+};
+
+TEST(DoctorTrustedLocation, OnlyWhatNoneButTheAdministratorsMayChangeIsLoaded) {
+    const DescriptorRow rows[] = {
+        {"administrators and SYSTEM change, users read", L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)", true},
+        {"TrustedInstaller owns it",
+         L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:(A;;FA;;;BA)", true},
+        {"users may write", L"O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)", false},
+        {"authenticated users may delete it, despite a denial to everyone", L"O:BAD:(D;;FA;;;WD)(A;;SD;;;AU)",
+         false},
+        {"a user owns it", L"O:BUD:(A;;FA;;;BA)", false},
+        {"users' rights pass to children only", L"O:SYD:(A;OICIIO;FA;;;BU)(A;;FA;;;SY)", true},
+        {"an empty list grants nobody", L"O:BAD:", true},
+        {"no list at all grants everybody", L"O:BA", false},
+    };
+    for (const DescriptorRow& row : rows) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl, SDDL_REVISION_1, &descriptor,
+                                                                         nullptr))
+            << row.name;
+        EXPECT_EQ(row.onlyAdministrators, doctor::onlyAdministratorsMay(
+                                              descriptor, FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | DELETE))
+            << row.name;
+        ::LocalFree(descriptor);
+    }
+    const std::wstring programFilesFolder = programFiles(Bits::This);
+    const std::pair<std::wstring, std::string> paths[] = {
+        {programFilesFolder + L"\\Corvane Quillery\\Quillery.dll", ""},
+        {programFilesFolder + L"\\..\\users\\Quillery.dll", "is outside the Program Files folders"},
+        {L"Quillery.dll", "is not an absolute path"},
+        {L"\\\\server\\share\\Quillery.dll", "is not an absolute path"},
+    };
+    for (const auto& [path, why] : paths)
+        EXPECT_EQ(why, doctor::whyNotTrusted(path).substr(0, why.size())) << ascii(path);
+}
+
+}  // namespace
