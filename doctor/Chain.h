@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "doctor/Account.h"
 #include "doctor/Finding.h"
 #include "settings/DriverCapabilities.h"
+#include "settings/PrinterQuery.h"
 #include "settings/RegistryAccess.h"
 #include "settings/ToolbarSettings.h"
 #include "trust/Signature.h"
@@ -32,6 +35,10 @@ struct DeclaredControl {
 
 // What the walk has learnt so far; later links depend on earlier ones.
 struct Chain {
+    // `api` stands for the registry's entry points, which a test may watch or refuse.
+    explicit Chain(const RegistryApi& api = RegistryApi())
+        : registry(api), settings(std::make_unique<RegistryAccess>(api), std::make_unique<PrinterQuery>()) {}
+
     Report report;
     RegistryAccess registry;
     ToolbarSettings settings;
@@ -66,6 +73,9 @@ void checkInstallationKey(Chain& chain);
 void checkMarkup(Chain& chain);
 void checkStrings(Chain& chain);
 void checkPrinter(Chain& chain);
+// Whether the account the doctor runs as may store the one-shot values in the driver's key, as the add-in opens
+// it at Print; elevated, it cannot judge a standard user's rights and says so.
+void checkDriverAccess(Chain& chain, const Account& account);
 void checkRibbons(Chain& chain);
 
 // Small registry questions the add-in itself never asks; `view` 0 is the process's own.

@@ -44,6 +44,7 @@ Report runChain() {
     checkMarkup(chain);
     checkStrings(chain);
     checkPrinter(chain);
+    checkDriverAccess(chain, currentAccount());
     checkRibbons(chain);
     return std::move(chain.report);
 }

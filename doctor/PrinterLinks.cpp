@@ -65,6 +65,35 @@ void checkPrinter(Chain& chain) {
               driver.any() ? std::string() : "reinstall the printer driver");
 }
 
+void checkDriverAccess(Chain& chain, const Account& account) {
+    const std::string& key = chain.settings.printerSettingsKeyPath();
+    if (key.empty() || !chain.settings.capabilities().any()) return;  // nothing for the add-in to write
+    const char* link = "printer.driver-access";
+    const char* title = "one-shot values";
+    if (account.elevated || account.system) {
+        chain.add(link, title, Status::Warning,
+                  "not judged: the doctor runs " + std::string(account.system ? "as SYSTEM" : "elevated") +
+                      ", and an administrator may set values in HKLM\\" + key +
+                      " where a standard user may not",
+                  "run the doctor as the user who prints, without elevation, to know whether their choices reach "
+                  "the driver");
+        return;
+    }
+    if (chain.registry.canWrite(HKEY_LOCAL_MACHINE, key, true)) {
+        chain.add(link, title, Status::Ok, account.name + " may set the one-shot values in HKLM\\" + key);
+        return;
+    }
+    // The add-in ignores a failed write by design: the job prints with the driver's own defaults, and nothing
+    // else tells the user why their choices did not reach it.
+    chain.add(link, title, Status::Warning,
+              account.name + " may not set values in HKLM\\" + key +
+                  ": the ribbon shows, but the choices made there are ignored at Print and the driver prints with "
+                  "its own defaults",
+              "the driver's installer grants its users Set Value on that key; reinstall the printer driver, or "
+              "have an administrator grant the users who print Set Value on HKLM\\" + key +
+                  " (regedit: the key's Permissions)");
+}
+
 void checkRibbons(Chain& chain) {
     const DriverCapabilities driver = chain.settings.capabilities();
     bool* shows[kHostCount] = {&chain.report.wordShows, &chain.report.excelShows,

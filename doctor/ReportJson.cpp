@@ -96,4 +96,61 @@ std::string reportJson(const Report& report, const RepairResult* repaired, const
     return out + "}\n";
 }
 
+namespace {
+
+// `text` cut to at most `bytes`, at the start of a UTF-8 character, with "..." where it was cut.
+std::string shortened(const std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    std::size_t cut = bytes > 3 ? bytes - 3 : 0;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut) + "...";
+}
+
+// A finding's text made valid and kept on one line.
+std::string oneLine(const std::string& utf8) {
+    std::string text;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t length = sequenceAt(utf8, at);
+        if (length == 0) {
+            text += kReplacement;
+            ++at;
+            continue;
+        }
+        if (static_cast<unsigned char>(utf8[at]) < 0x20)
+            text += ' ';
+        else
+            text.append(utf8, at, length);
+        at += length;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string summaryLine(const Report& report, const char* version, std::string (*toUtf8)(const std::string&),
+                        std::size_t limit) {
+    constexpr std::size_t kFoundBytes = 240;
+    bool warned = false;
+    std::string links;
+    for (const Finding& finding : report.findings) {
+        if (finding.status == Status::Ok) continue;
+        warned = warned || finding.status == Status::Warning;
+        links += std::string(" ") + (finding.status == Status::Broken ? "BROKEN " : "WARNING ") +
+                 oneLine(toUtf8(finding.link)) + ": " + shortened(oneLine(toUtf8(finding.found)), kFoundBytes) +
+                 ".";
+    }
+    const char* verdict = !report.ribbonShows() ? "BROKEN" : warned ? "WARNING" : "OK";
+    std::string shows, hidden;
+    const std::pair<const char*, bool> hosts[] = {
+        {"Word", report.wordShows}, {"Excel", report.excelShows}, {"PowerPoint", report.powerPointShows}};
+    for (const auto& [host, showsThere] : hosts) {
+        std::string& list = showsThere ? shows : hidden;
+        list += (list.empty() ? "" : ", ") + std::string(host);
+    }
+    const std::string line = "Quillery " + oneLine(version) + " " + verdict + ": the group shows in " +
+                             (shows.empty() ? "no host" : shows) + (hidden.empty() ? "" : ", not in " + hidden) +
+                             "." + links;
+    return shortened(line, limit);
+}
+
 }  // namespace doctor

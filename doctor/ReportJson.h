@@ -18,4 +18,11 @@ std::string jsonString(const std::string& text);
 std::string reportJson(const Report& report, const RepairResult* repaired, const char* version,
                        std::string (*toUtf8)(const std::string&));
 
+// The report on one line, for fleet tools that keep little of a script's output (Intune shows 2,048
+// characters): the verdict (OK, WARNING when the group shows but a link is not as it should be, BROKEN when a
+// host will not show it), where the group shows, and each link that is not sound with what was found there,
+// shortened to fit. UTF-8, never longer than `limit` bytes, never cut inside a character.
+std::string summaryLine(const Report& report, const char* version, std::string (*toUtf8)(const std::string&),
+                        std::size_t limit = 2048);
+
 }  // namespace doctor

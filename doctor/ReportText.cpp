@@ -58,4 +58,9 @@ std::string asJson(const Report& report, const RepairResult* repaired) {
     return reportJson(report, repaired, kProductVersion, win::utf8FromAnsi);
 }
 
+std::string asSummary(const Report& report) {
+    // The line break counts too: 2,048 characters in all.
+    return summaryLine(report, kProductVersion, win::utf8FromAnsi, 2047) + "\n";
+}
+
 }  // namespace doctor

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const win::CommandLine commandLine(
         "quillery-doctor",
-        "usage: quillery-doctor [--json] [--this-bitness] [--repair [--restore-file <path>]]\n",
+        "usage: quillery-doctor [--json | --summary] [--this-bitness] [--repair [--restore-file <path>]]\n",
         "Finds the installed Office and its bitness (Click-to-Run's Platform, Outlook's Bitness, the\n"
         "machine of WINWORD.EXE, EXCEL.EXE and POWERPNT.EXE) and checks the add-in registered in that\n"
         "Office's registry view: there, built for Office's machine, loading in a process of Office's\n"
@@ -38,6 +38,9 @@ int main(int argc, char** argv) {
         "the policies, the Trust Center's signature rule and the Disabled Items that decide whether\n"
         "Office loads the add-in. One line per link; a broken link says what to do.\n"
         "  --json                the same report as JSON, for fleet tools\n"
+        "  --summary             the report on one line of at most 2,048 characters, for fleet tools that\n"
+        "                        keep little of a script's output (the verdict, where the group shows, and\n"
+        "                        each link that is not sound)\n"
         "  --this-bitness        check only the Office of this program's own bitness, in its own\n"
         "                        registry view (the doctor runs the one of the other bitness so)\n"
         "  --repair              undo what Office did for this user alone: a LoadBehavior 2 in the user's\n"
@@ -52,15 +55,18 @@ int main(int argc, char** argv) {
         "                        link that is there, and only this account and SYSTEM may open it\n"
         "Exit code 0 when Word, Excel and PowerPoint will all show the ribbon group, 1 otherwise, 2 for\n"
         "a wrong command line, 3 for a --repair refused because it runs elevated.\n",
-        {{"--json", 0}, {"--this-bitness", 0}, {"--repair", 0}, {"--restore-file", 1}});
+        {{"--json", 0}, {"--summary", 0}, {"--this-bitness", 0}, {"--repair", 0}, {"--restore-file", 1}});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     bool json = false;
+    bool summary = false;
     bool repairing = false;
     doctor::Scope scope = doctor::Scope::EveryOffice;
     std::string restoreFile;
     for (int index = 1; index < argc; ++index) {
         if (std::strcmp(argv[index], "--json") == 0) {
             json = true;
+        } else if (std::strcmp(argv[index], "--summary") == 0) {
+            summary = true;
         } else if (std::strcmp(argv[index], "--this-bitness") == 0) {
             scope = doctor::Scope::ThisBitness;
         } else if (std::strcmp(argv[index], "--repair") == 0) {
@@ -74,6 +80,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!restoreFile.empty() && !repairing) return commandLine.refuse("--restore-file goes with --repair");
+    if (json && summary) return commandLine.refuse("--json and --summary are two forms of one report: choose one");
     if (repairing) {
         const std::string refused = doctor::whyNoRepair(doctor::currentAccount());
         if (!refused.empty()) {
@@ -85,13 +92,15 @@ int main(int argc, char** argv) {
     const bool apartment = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     doctor::RepairResult repaired;
     if (repairing) {
-        // With --json the changes are said on stderr, and reported in the JSON.
+        // With --json or --summary the changes are said on stderr, so that standard output is the report alone.
         repaired = doctor::repair(restoreFile.empty() ? doctor::defaultRestoreFile() : win::widen(restoreFile),
-                                  json ? stderr : stdout);
+                                  json || summary ? stderr : stdout);
     }
     const doctor::Report report = doctor::runCheckup(scope);
     const doctor::RepairResult* repairShown = repairing ? &repaired : nullptr;
-    const std::string text = json ? doctor::asJson(report, repairShown) : doctor::asText(report);
+    const std::string text = json      ? doctor::asJson(report, repairShown)
+                             : summary ? doctor::asSummary(report)
+                                       : doctor::asText(report);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
     if (apartment) ::CoUninitialize();

@@ -54,6 +54,10 @@ REGSAM RegistryAccess::maskFor(REGSAM access, bool use64BitView) const noexcept 
     return use64BitView && isWow64_ ? access | kView64 : access;
 }
 
+bool RegistryAccess::canWrite(HKEY root, const std::string& subKey, bool use64BitView) const noexcept {
+    return static_cast<bool>(openKey(api_, root, subKey, maskFor(kWriteAccess, use64BitView)));
+}
+
 bool RegistryAccess::probeDword(HKEY root, const std::string& subKey, const std::string& valueName,
                                 bool use64BitView) const noexcept {
     const SeamKey key = openKey(api_, root, subKey, maskFor(kReadAccess, use64BitView));

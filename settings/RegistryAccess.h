@@ -33,6 +33,9 @@ public:
     // The value's data (shorter data fills the low bytes), or 0 when it is missing or longer than four bytes.
     uint32_t readDword(HKEY root, const std::string& subKey, const std::string& valueName,
                        bool use64BitView) const noexcept;
+    // Whether the writes below could store into the existing key: it is opened as they open it, and closed
+    // again; nothing is written.
+    bool canWrite(HKEY root, const std::string& subKey, bool use64BitView) const noexcept;
     // Store into an existing key; a missing key makes the write fail, it is never created.
     bool writeString(HKEY root, const std::string& subKey, const std::string& valueName,
                      const std::string& text, bool use64BitView) const noexcept;

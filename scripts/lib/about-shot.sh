@@ -49,3 +49,4 @@ tr -d '\r' <"$work/log" | sed -n '/^pressing OK/,$p'
     wine64 reg add "$FONTS" /v 'Microsoft Sans Serif' /t REG_SZ /d Tahoma /f >/dev/null
 wineserver -k >/dev/null 2>&1 || true
 [ -n "$geometry" ] && echo "screenshot: $OUTPUT"
+check_drawn_texts "$work/log" 'About box (text|open)'

@@ -8,7 +8,7 @@ QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # 64-bit Windows.
 QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix mingw-w64-tools wine64
                    wine32:i386 googletest libbenchmark-dev clang libclang-rt-14-dev locales wixl msitools
-                   osslsigncode nlohmann-json3-dev python3)
+                   osslsigncode nlohmann-json3-dev python3 graphviz)
 # What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick, and fonts
 # with Japanese and Hebrew letters for the pictures in those languages.
 QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-core)
@@ -158,4 +158,16 @@ swap_string_file() {
 restore_string_file() {
     wine64 reg add 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings /t REG_SZ /d "$SAVED_STRINGS" /f \
         >/dev/null
+}
+
+# A picture is checked by what the simulator said it drew ($1, its log; $2 the lines that carry texts): no text
+# cut short, and no placeholder (%NAME%) that an installation should have filled. Prints what is wrong, if
+# anything, and fails then.
+check_drawn_texts() {
+    local wrong
+    wrong=$(tr -d '\r' <"$1" | grep -E "^$2" | grep -E 'does not fit|%[A-Za-z_]+%' || true)
+    [ -z "$wrong" ] && return 0
+    echo "FAILED: the picture shows texts cut short or placeholders left unfilled:"
+    echo "$wrong"
+    return 1
 }

@@ -37,3 +37,4 @@ wait "$simulator" || true
 [ -n "${QUILLERY_SHOT_STRINGS:-}" ] && restore_string_file
 wineserver -k >/dev/null 2>&1 || true
 [ -n "$geometry" ] && echo "screenshot of $HOST's group: $OUTPUT"
+check_drawn_texts "$work/log" 'Drawn: '

@@ -176,4 +176,32 @@ TEST(DoctorReading, TheWritersTextsReadBackAsWrittenOrMadeValid) {
     }
 }
 
+// The one line fleet tools keep: the verdict first, every link that is not sound, and never more than the
+// limit, however many and however long the findings (cut at whole UTF-8 characters).
+TEST(DoctorReading, TheSummaryNamesEveryUnsoundLinkWithinItsLimit) {
+    const auto asIs = [](const std::string& text) { return text; };
+    doctor::Report healthy;
+    healthy.wordShows = healthy.excelShows = healthy.powerPointShows = true;
+    healthy.findings.push_back({"office.word", "Word", doctor::Status::Ok, "LoadBehavior 3", {}});
+    doctor::Report warned = healthy;
+    warned.findings.push_back({"user.account", "account", doctor::Status::Warning, "elevated\r\nhere", "fix"});
+    doctor::Report broken = warned;
+    broken.excelShows = false;
+    broken.findings.push_back({"office.excel", "Excel", doctor::Status::Broken, "LoadBehavior 2", "fix"});
+    doctor::Report crowded = broken;
+    for (int index = 0; index < 40; ++index)
+        crowded.findings.push_back({"rules.word", "Word", doctor::Status::Broken, std::string(100, 'x') + "\xC3\xA9", {}});
+    const std::pair<const doctor::Report*, std::string> rows[] = {
+        {&healthy, "Quillery 1 OK: the group shows in Word, Excel, PowerPoint."},
+        {&warned, "Quillery 1 WARNING: the group shows in Word, Excel, PowerPoint. WARNING user.account: elevated  here."},
+        {&broken, "Quillery 1 BROKEN: the group shows in Word, PowerPoint, not in Excel. WARNING user.account: "
+                  "elevated  here. BROKEN office.excel: LoadBehavior 2."},
+    };
+    for (const auto& [report, line] : rows) EXPECT_EQ(line, doctor::summaryLine(*report, "1", asIs));
+    const std::string cut = doctor::summaryLine(crowded, "1", asIs, 2047);
+    EXPECT_LE(cut.size(), 2047u);
+    EXPECT_EQ("...", cut.substr(cut.size() - 3));
+    EXPECT_NE(static_cast<unsigned char>(cut[cut.size() - 4]), 0xC3) << "cut inside a character";
+}
+
 }  // namespace

@@ -110,7 +110,7 @@ DoctorRun runDoctor(const std::wstring& arguments, Rights rights, const std::wst
     ::GetExitCodeProcess(process.hProcess, &run.exitCode);
     run.output = output.read();
     run.errors = errors.read();
-    if (run.output.find('{') != std::string::npos) {
+    if (arguments.find(L"--json") != std::wstring::npos && !run.output.empty()) {
         try {
             run.report = nlohmann::json::parse(run.output);
         } catch (const nlohmann::json::exception& error) {

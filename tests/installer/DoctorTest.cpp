@@ -19,6 +19,8 @@
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
+#include "doctor/Chain.h"
+#include "tests/support/RegistryRecorder.h"
 
 namespace {
 
@@ -182,6 +184,56 @@ INSTANTIATE_TEST_SUITE_P(Doctor, DoctorLinks, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              return std::string(info.param.name);
                          });
+
+// Fleet tools keep one line of a script's output, 2,048 characters at most: it names what is broken.
+TEST(DoctorSummary, OneLineNamesTheBrokenLink) {
+    InstalledAddIn registration;
+    ASSERT_TRUE(registration.ok());
+    OfficeAddInKeys office;
+    const InstallationFixture installation;
+    const PrinterFixture printer;
+    fixtures::setDword(HKEY_LOCAL_MACHINE, addInKey("Word"), "LoadBehavior", 2);
+    const DoctorRun run = runDoctor(L"--summary");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_LE(run.output.size(), 2048u);
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;
+    EXPECT_EQ(0u, run.output.find("Quillery 1.41.0.0 BROKEN: the group shows in Excel, PowerPoint, not in Word.")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(" BROKEN office.word: HKLM\\Software\\Microsoft\\Office\\Word"))
+        << run.output;
+}
+
+// Whether the user's choices reach the driver: its key opened as the add-in opens it at Print, refused as
+// Windows refuses a user whom the key's security does not grant it (Wine keeps no security on keys).
+TEST(DoctorDriverAccess, SaysWhetherTheUserMaySetTheOneShotValues) {
+    const PrinterFixture printer;
+    const struct {
+        bool elevated;
+        bool refused;
+        const char* says;
+    } rows[] = {
+        {false, false, "ok: user may set the one-shot values in HKLM\\Software\\CorvaneInkJet"},
+        {false, true, "warning: user may not set values in HKLM\\Software\\CorvaneInkJet"},
+        {true, true, "warning: not judged: the doctor runs elevated"},
+    };
+    for (const auto& row : rows) {
+        RegistryRecorder recorder;
+        recorder.denyWrites = row.refused;
+        doctor::Chain chain(recorder.api());
+        doctor::Account account;
+        account.name = "user";
+        account.elevated = row.elevated;
+        recorder.clear();
+        doctor::checkDriverAccess(chain, account);
+        ASSERT_FALSE(chain.report.findings.empty());
+        const doctor::Finding& line = chain.report.findings.back();
+        const std::string seen = std::string(doctor::statusName(line.status)) + ": " + line.found;
+        EXPECT_EQ(0u, seen.find(row.says)) << seen;
+        if (!row.elevated) {
+            const REGSAM write = KEY_WRITE | (chain.registry.isWow64() ? KEY_WOW64_64KEY : 0);
+            EXPECT_EQ(std::vector<REGSAM>{write}, recorder.openMasks);
+        }
+    }
+}
 
 // Office of either bitness on 64-bit Windows, and the add-ins registered for it. The rows speak of this
 // build's bitness and of the other one, so that the 64-bit and the 32-bit build run the same table; the other

@@ -9,6 +9,7 @@ RegistryRecorder* active = nullptr;
 
 LSTATUS WINAPI openKey(HKEY root, LPCSTR subKey, DWORD options, REGSAM mask, PHKEY result) {
     active->openMasks.push_back(mask);
+    if (active->denyWrites && (mask & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     const LSTATUS status = ::RegOpenKeyExA(root, subKey, options, mask, result);
     if (status == ERROR_SUCCESS) ++active->openedKeys;
     return status;

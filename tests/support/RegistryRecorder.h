@@ -31,6 +31,9 @@ public:
     void clear();
 
     Wow64 wow64;
+    // Opening a key to set values is refused, as Windows refuses a user the key's security does not grant
+    // (Wine keeps no security on keys).
+    bool denyWrites = false;
     std::vector<REGSAM> openMasks;
     std::vector<std::string> queriedValues;
     std::vector<std::string> loadedLibraries;

@@ -1,5 +1,7 @@
 #include "tools/hostsim/GroupWindow.h"
 
+#include "win/WindowDc.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <vector>
@@ -11,9 +13,14 @@ constexpr wchar_t kClassName[] = L"QuillerySimulatedRibbon";
 constexpr int kMargin = 8;
 constexpr int kRowHeight = 26;
 constexpr int kRows = 3;  // a ribbon group stacks small controls three high
-constexpr int kLabelWidth = 96;
+// The narrowest a drop-down's label gets; a longer label widens its group's columns.
+constexpr int kMinimumLabelWidth = 96;
 constexpr int kComboWidth = 150;
-constexpr int kColumnWidth = kLabelWidth + kComboWidth + kMargin;
+// What a control draws besides its text: a static's gap before the drop-down, a check box's box, a button's
+// frame.
+constexpr int kLabelGap = 4;
+constexpr int kCheckBoxGlyph = 20;
+constexpr int kButtonFrame = 12;
 constexpr int kLargeButtonWidth = 72;
 constexpr int kGroupLabelHeight = 20;
 constexpr UINT_PTR kSignalTimer = 1;
@@ -64,8 +71,51 @@ void act(WindowState& state, size_t index, const UserAction& action) {
     refresh(state);
 }
 
+// The width `text` takes in the window's font.
+int textWidth(HWND window, HFONT font, const std::wstring& text) {
+    const win::WindowDc dc(window);
+    const win::SelectedObject selected(dc.get(), font);
+    SIZE size{};
+    if (!dc || !::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size)) return 0;
+    return size.cx;
+}
+
+// The widths one group's columns need so that every label is whole: a drop-down's label beside its list, a
+// check box's text beside its box, a button's text inside its frame.
+struct Columns {
+    int label = kMinimumLabelWidth;
+    int width = kMinimumLabelWidth + kComboWidth + kMargin;
+};
+
+Columns measure(HWND window, HFONT font, const AddInSession& session) {
+    Columns columns;
+    int widest = 0;
+    for (const ShownControl& shown : session.controls()) {
+        if (!shown.visible) continue;
+        const int text = textWidth(window, font, shown.label + (shown.markup.kind == L"dropDown" ? L":" : L""));
+        if (shown.markup.kind == L"dropDown")
+            columns.label = std::max(columns.label, text + kLabelGap);
+        else if (shown.markup.kind == L"checkBox" || shown.markup.kind == L"toggleButton")
+            widest = std::max(widest, text + kCheckBoxGlyph);
+        else if (shown.markup.kind == L"button" && shown.markup.attribute(L"size") != L"large")
+            widest = std::max(widest, text + kButtonFrame);
+    }
+    columns.width = std::max(columns.label + kComboWidth, widest) + kMargin;
+    return columns;
+}
+
+// Says each label as it is drawn, and whether it fits, so that a picture can be checked without looking.
+void sayDrawn(const WindowState& state, HWND window, const std::wstring& text, int room) {
+    const int needed = textWidth(window, state.font, text);
+    wchar_t line[400];
+    std::swprintf(line, 400, needed <= room ? L"Drawn: \"%ls\"" : L"Drawn: \"%ls\" does not fit: %d of %d pixels",
+                  text.c_str(), room, needed);
+    (*state.print)(line);
+}
+
 // Lays out one group from `left`; returns its right edge.
 int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
+    const Columns columns = measure(window, state.font, session);
     int column = 0, row = 0, right = left + kMargin;
     const ShownControl* group = nullptr;
     const ShownControl* launcher = nullptr;
@@ -87,39 +137,43 @@ int layOut(HWND window, WindowState& state, AddInSession& session, int left) {
         const bool large = shown.markup.kind == L"button" && shown.markup.attribute(L"size") == L"large";
         if (large) {
             if (row > 0) ++column, row = 0;
-            const int x = left + kMargin + column * kColumnWidth;
+            const int x = left + kMargin + column * columns.width;
             wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | BS_MULTILINE, x, top,
                               kLargeButtonWidth, kRows * kRowHeight - 4, 0, state.font));
             right = x + kLargeButtonWidth + kMargin;
-            left += kLargeButtonWidth + kMargin - kColumnWidth;  // a large button takes a narrow column
+            left += kLargeButtonWidth + kMargin - columns.width;  // a large button takes a narrow column
             ++column;
             continue;
         }
-        const int x = left + kMargin + column * kColumnWidth;
+        const int x = left + kMargin + column * columns.width;
         const int y = top + row * kRowHeight;
         if (shown.markup.kind == L"dropDown") {
-            child(window, L"Static", shown.label + L":", SS_LEFT, x, y + 4, kLabelWidth - 4, 18, 0,
+            child(window, L"Static", shown.label + L":", SS_LEFT, x, y + 4, columns.label - kLabelGap, 18, 0,
                   state.font);
+            sayDrawn(state, window, shown.label + L":", columns.label - kLabelGap);
             const HWND combo = child(window, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                                     x + kLabelWidth, y, kComboWidth, 200, 0, state.font);
+                                     x + columns.label, y, kComboWidth, 200, 0, state.font);
             for (const ShownControl::Item& item : shown.items)
                 ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.label.c_str()));
             wire(shown, combo);
         } else if (shown.markup.kind == L"checkBox" || shown.markup.kind == L"toggleButton") {
             wire(shown, child(window, L"Button", shown.label, BS_CHECKBOX | WS_TABSTOP, x, y,
-                              kColumnWidth - kMargin, kRowHeight - 4, 0, state.font));
+                              columns.width - kMargin, kRowHeight - 4, 0, state.font));
+            sayDrawn(state, window, shown.label, columns.width - kMargin - kCheckBoxGlyph);
         } else if (shown.markup.kind == L"button") {
-            wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | WS_TABSTOP, x, y, kComboWidth,
-                              kRowHeight - 4, 0, state.font));
+            wire(shown, child(window, L"Button", shown.label, BS_PUSHBUTTON | WS_TABSTOP, x, y,
+                              columns.width - kMargin, kRowHeight - 4, 0, state.font));
+            sayDrawn(state, window, shown.label, columns.width - kMargin - kButtonFrame);
         } else {
             continue;
         }
-        right = std::max(right, x + kColumnWidth);
+        right = std::max(right, x + columns.width);
         if (++row == kRows) ++column, row = 0;
     }
     const int labelTop = top + kRows * kRowHeight + 2;
     child(window, L"Static", group ? group->label : std::wstring(), SS_CENTER, left, labelTop,
           right - left - 20, kGroupLabelHeight, 0, state.font);
+    if (group) sayDrawn(state, window, group->label, right - left - 20);
     if (launcher)
         wire(*launcher,
              child(window, L"Button", L"...", BS_PUSHBUTTON, right - 20, labelTop, 16, 16, 0, state.font));
