@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Rebuilds what ships from the same sources in a second folder, at another time, in another time zone and locale
+# and with another umask, and compares it with the first build: every file must come out byte for byte as the
+# first build kept it before signing (<build>/unsigned/), and removing the signature from the first build's
+# shipped file must give exactly those bytes. Exits non-zero on any difference.
+#
+#   scripts/reproduce.sh                    both flavours, everything they sign (the DLLs, the doctors and the
+#                                           packages), against build/windows-x86 and build/windows
+#   scripts/reproduce.sh x64|x86 TARGET...  one flavour's targets alone (the test command: x64 Quillery
+#                                           quillery-doctor)
+#
+# The first build must be current (scripts/test.sh, or cmake --build of the same targets). The second takes its
+# date from the first's commit (SOURCE_DATE_EPOCH); it signs with a throwaway chain of its own, whatever the
+# first signed with.
+set -euo pipefail
+. "$(dirname "$0")/lib/common.sh"
+cd "$QUILLERY_ROOT"
+
+flavours=(x86 x64)
+targets=()
+if [ $# -gt 0 ]; then
+    case "$1" in
+        x86 | x64) flavours=("$1") ;;
+        *) echo "usage: $0 [x64|x86 TARGET...]" >&2; exit 2 ;;
+    esac
+    targets=("${@:2}")
+fi
+toolchain_of() { if [ "$1" = x64 ]; then echo x86_64; else echo i686; fi; }
+dir_of() { if [ "$1" = x64 ]; then echo windows; else echo windows-x86; fi; }
+peer_of() { if [ "$1" = x64 ]; then echo windows-x86; else echo windows; fi; }
+
+# The second tree: the files git knows of, as they are in the working tree, in a folder of another name and depth.
+second="$QUILLERY_ROOT/build/reproduce/second-tree"
+rm -rf "$QUILLERY_ROOT/build/reproduce"
+mkdir -p "$second"
+git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' path; do [ -e "$path" ] && printf '%s\0' "$path"; done |
+    tar --null -T - -cf - | tar -xf - -C "$second"
+git diff --quiet HEAD -- 2>/dev/null || echo "note: the working tree differs from HEAD; both builds are of the working tree"
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+
+status=0
+for flavour in "${flavours[@]}"; do
+    first="$QUILLERY_ROOT/build/$(dir_of "$flavour")"
+    rebuilt="$second/build/$(dir_of "$flavour")"
+    echo "== rebuilding the $flavour files in $rebuilt"
+    # A compiler launcher changes the compiler's command line (ccache makes the paths under its base folder
+    # relative), and with it the paths in the debug information: the rebuild goes through the first build's
+    # launcher too, but compiles everything afresh.
+    launcher=$(sed -n 's/^CMAKE_CXX_COMPILER_LAUNCHER:[A-Z]*=//p' "$first/CMakeCache.txt" 2>/dev/null || true)
+    (
+        umask 077
+        export TZ=Pacific/Kiritimati LC_ALL=C CCACHE_RECACHE=1
+        cmake -S "$second" -B "$rebuilt" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_C_COMPILER_LAUNCHER="$launcher" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" \
+            -DCMAKE_TOOLCHAIN_FILE="$second/cmake/mingw-w64-$(toolchain_of "$flavour").cmake" \
+            -DQUILLERY_PEER_BIN="$second/build/$(peer_of "$flavour")/bin" >/dev/null
+        if [ ${#targets[@]} -gt 0 ]; then
+            cmake --build "$rebuilt" -j "$(nproc)" --target "${targets[@]}" >"$rebuilt/build.log"
+        else
+            cmake --build "$rebuilt" -j "$(nproc)" --target Quillery quillery-doctor quillery_msi >"$rebuilt/build.log"
+        fi
+    ) || { echo "FAILED: the $flavour rebuild did not build (see $rebuilt/build.log)"; status=1; continue; }
+
+    compared=0
+    for file in "$rebuilt/unsigned"/*; do
+        name=$(basename "$file")
+        kept="$first/unsigned/$name"
+        shipped=$(find "$first" -name "$name" -not -path '*/unsigned/*' -not -path '*/reproduce/*' | head -n 1)
+        if [ ! -f "$kept" ] || [ -z "$shipped" ]; then
+            echo "FAILED: $flavour $name: the first build has no such file (build it first)"
+            status=1
+            continue
+        fi
+        if ! cmp -s "$kept" "$file"; then
+            echo "FAILED: $flavour $name differs between the two builds; first differing bytes (offset, first, second):"
+            cmp -l "$kept" "$file" 2>&1 | head -n 5 || true
+            status=1
+        fi
+        removed="$rebuilt/unsigned-from-shipped-$name"
+        rm -f "$removed"
+        if ! osslsigncode remove-signature -in "$shipped" -out "$removed" >/dev/null 2>&1; then
+            echo "FAILED: $flavour $name: osslsigncode found no signature to remove in $shipped"
+            status=1
+        elif ! cmp -s "$removed" "$file"; then
+            echo "FAILED: $flavour $name: the shipped file without its signature is not the rebuilt file"
+            cmp -l "$removed" "$file" 2>&1 | head -n 5 || true
+            status=1
+        else
+            echo "same: $name ($(sha256sum <"$file" | cut -c1-16)..., the shipped file less its signature)"
+        fi
+        compared=$((compared + 1))
+    done
+    [ "$compared" -gt 0 ] || { echo "FAILED: the $flavour rebuild signed nothing"; status=1; }
+done
+[ "$status" -eq 0 ] && echo "reproduced: every rebuilt file is byte for byte the first build's before signing"
+exit $status
