@@ -7,9 +7,9 @@
 #  - paths in debug information and in file-name macros are written relative to the source tree ("."), and to
 #    the build tree ("build"), wherever the two lie;
 #  - the PE header's time stamp is left zero rather than the time of the link.
-# Windows flavours only: the native build ships nothing. Python runs the few steps that rewrite a date a tool
-# wrote on its own (resources/typelib-date.py).
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# Windows flavours only: the native build ships nothing. Debian's Python runs the few steps that rewrite a date
+# a tool wrote on its own (resources/typelib-date.py, installer/date-package.py with python3-olefile).
+find_program(QUILLERY_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(QUILLERY_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")

@@ -57,15 +57,17 @@ if(OBJCOPY AND STRIP)
   run("${STRIP}" --strip-all -o "${work}.stripped" "${file}")
   # The link holds the debug file's name and checksum; a debugger finds it beside the binary.
   run("${OBJCOPY}" "--add-gnu-debuglink=${debug}" "${work}.stripped")
-  # A signature starts at an 8-byte boundary: signing pads the file and sets its PE checksum over the padded
-  # bytes, and removing the signature leaves both. Signed once (no time stamp: it is thrown away) and the
-  # signature removed, the file is already in that form, so that the shipped file is these bytes and a
-  # signature, nothing else.
-  run("${OSSLSIGNCODE}" sign ${certificate} -h sha256 -in "${work}.stripped" -out "${work}.once")
-  run("${OSSLSIGNCODE}" remove-signature -in "${work}.once" -out "${work}.unsigned")
-  file(REMOVE "${work}.stripped" "${work}.once")
-  set(unsigned "${work}.unsigned")
+  set(unsigned "${work}.stripped")
 endif()
+
+# Signing lays a file out anew: a program's signature starts at an 8-byte boundary, so the file is padded and
+# its PE checksum set over the padded bytes; a package's compound file is written again. Removing the signature
+# keeps that layout. Signed once (no time stamp: it is thrown away) and the signature removed, the file is
+# already laid out so, and the shipped file is exactly these bytes and a signature.
+run("${OSSLSIGNCODE}" sign ${certificate} -h sha256 -in "${unsigned}" -out "${work}.once")
+run("${OSSLSIGNCODE}" remove-signature -in "${work}.once" -out "${work}.unsigned")
+file(REMOVE "${work}.stripped" "${work}.once")
+set(unsigned "${work}.unsigned")
 
 if(UNSIGNED_DIR)
   get_filename_component(name "${file}" NAME)
