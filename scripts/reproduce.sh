@@ -91,6 +91,7 @@ for flavour in "${flavours[@]}"; do
         (
             umask 077
             export TZ=Pacific/Kiritimati LC_ALL=C CCACHE_RECACHE=1
+            unset QUILLERY_SIGN_PFX QUILLERY_SIGN_PASSWORD_FILE QUILLERY_SIGN_TIMESTAMP_URL
             cmake -S "$second" -B "$rebuilt" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
                 -DCMAKE_C_COMPILER_LAUNCHER="$launcher" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" \
                 -DCMAKE_TOOLCHAIN_FILE="$second/cmake/mingw-w64-$(toolchain_of "$flavour").cmake" \
