@@ -5,6 +5,10 @@
 #   quillery_ship(<target>)                 after linking: strip, link the debug file, sign
 #   quillery_sign_command(<var> <file>)     <var> becomes the COMMAND that signs <file> in place (packages)
 #
+# Every signed file is kept as it was before signing in <build>/unsigned/, the bytes a rebuild of the commit
+# must give (scripts/reproduce.sh). A shipped program or library also leaves the linker's map beside it as
+# <file>.map, from which the bill of materials learns what the toolchain linked in.
+#
 # Signing certificate: a release build names a PFX file and a file holding its password in the environment
 # variables QUILLERY_SIGN_PFX and QUILLERY_SIGN_PASSWORD_FILE when it is configured, and the RFC 3161
 # time-stamping service in QUILLERY_SIGN_TIMESTAMP_URL. Without them every build makes a throwaway chain of
@@ -23,6 +27,7 @@ endif()
 # The folder of the throwaway chain. Both Windows builds of a checkout name the same one (scripts/test.sh does),
 # so that the 64-bit and the 32-bit files carry one signer, as a release's do.
 set(QUILLERY_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing CACHE PATH "Folder of the build's throwaway signing chain")
+set(QUILLERY_UNSIGNED_DIR ${CMAKE_BINARY_DIR}/unsigned)
 # The throwaway chain's root, which the tests trust (PEM for osslsigncode, DER for Windows).
 set(QUILLERY_TEST_ROOT ${QUILLERY_SIGNING_DIR}/test-root.crt)
 set(QUILLERY_TEST_ROOT_DER ${QUILLERY_SIGNING_DIR}/test-root.cer)
@@ -75,11 +80,14 @@ function(quillery_sign_command var file)
   set_property(GLOBAL APPEND PROPERTY QUILLERY_SIGNED_FILES ${file})
   set(${var}
       ${CMAKE_COMMAND} -DOSSLSIGNCODE=${QUILLERY_OSSLSIGNCODE} "-DDESCRIPTION=${QUILLERY_SIGN_DESCRIPTION}"
-      ${QUILLERY_SIGN_SETTINGS} -P ${QUILLERY_SIGN_SCRIPT} -- ${file}
+      ${QUILLERY_SIGN_SETTINGS} -DUNSIGNED_DIR=${QUILLERY_UNSIGNED_DIR}
+      -DSOURCE_DATE_EPOCH=${QUILLERY_SOURCE_DATE_EPOCH} -P ${QUILLERY_SIGN_SCRIPT} -- ${file}
       PARENT_SCOPE)
 endfunction()
 
 function(quillery_ship target)
+  # The toolchain file names what only shipped files may declare of themselves.
+  target_link_options(${target} PRIVATE ${QUILLERY_SHIPPED_LINK_OPTIONS} "LINKER:-Map=$<TARGET_FILE:${target}>.map")
   quillery_sign_command(sign $<TARGET_FILE:${target}>)
   # The debug information goes to <file>.debug beside the binary, where debuggers look for the linked file.
   list(INSERT sign 1 -DOBJCOPY=${CMAKE_OBJCOPY} -DSTRIP=${CMAKE_STRIP})

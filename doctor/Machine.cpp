@@ -4,10 +4,11 @@
 #include <fstream>
 #include <vector>
 
+#include "doctor/PeImage.h"
+
 namespace doctor {
 namespace {
 
-constexpr std::size_t kNtHeadersOffsetAt = 0x3C;
 // The NT headers of every program we know sit well inside this; a header further in is not looked for.
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 
@@ -29,22 +30,14 @@ const MachineName* named(uint16_t machine) {
     return nullptr;
 }
 
-uint32_t littleEndian(const unsigned char* bytes, std::size_t count) {
-    uint32_t value = 0;
-    for (std::size_t index = count; index-- > 0;) value = value << 8 | bytes[index];
-    return value;
-}
-
 }  // namespace
 
 uint16_t peMachine(const unsigned char* bytes, std::size_t size) {
-    if (size < kNtHeadersOffsetAt + 4 || bytes[0] != 'M' || bytes[1] != 'Z') return 0;
-    const uint32_t at = littleEndian(bytes + kNtHeadersOffsetAt, 4);
+    // Only the headers' start is needed: the doctor reads no more of a program than that.
+    const auto at = ntHeadersAt(bytes, size);
     // Compared against what is left rather than summed, so that an offset near 4 GB cannot wrap around.
-    if (at > size || size - at < 6) return 0;
-    const unsigned char* nt = bytes + at;
-    if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return 0;
-    return static_cast<uint16_t>(littleEndian(nt + 4, 2));
+    if (!at || size - *at < 6) return 0;
+    return static_cast<uint16_t>(bytes[*at + 4] | bytes[*at + 5] << 8);
 }
 
 uint16_t machineOfFile(const std::filesystem::path& path) {

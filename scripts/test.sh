@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every test: the native tests under the sanitizers, the Windows tests of the 64-bit
-# and of the 32-bit build under Wine in one fresh 64-bit prefix made for this run, and each fuzzer for a bounded
-# time. Exits non-zero on any failure.
+# and of the 32-bit build under Wine in one fresh 64-bit prefix made for this run, each fuzzer for a bounded
+# time, and a second build of the 64-bit library and doctor that must give the same bytes. Exits non-zero on any
+# failure.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 cd "$QUILLERY_ROOT"
@@ -77,10 +78,18 @@ for flavour in windows windows-x86; do
     for locale in ja_JP zh_CN ko_KR ar_SA he_IL; do make_locale "$QUILLERY_ROOT/build/$flavour/locale" "$locale"; done
 done
 start_wine
-# The fuzzers run meanwhile, on the core that Wine's one test program at a time leaves idle.
+# The fuzzers run meanwhile, on the core that Wine's one test program at a time leaves idle; then the 64-bit
+# library and doctor are built a second time, in another folder, and compared with the first build's
+# (scripts/reproduce.sh; the packages and the 32-bit files are left to a release's full run of it).
 fuzz_log=build/native/fuzz.log
 scripts/fuzz.sh "${QUILLERY_FUZZ_SECONDS:-30}" >"$fuzz_log" 2>&1 &
 fuzz_pid=$!
+reproduce_log=build/reproduce.log
+(
+    while kill -0 "$fuzz_pid" 2>/dev/null; do sleep 2; done
+    exec nice scripts/reproduce.sh x64 Quillery quillery-doctor
+) >"$reproduce_log" 2>&1 &
+reproduce_pid=$!
 registry_snapshot >build/windows/registry-before.txt
 run_ctest build/windows wine || status=1
 run_ctest build/windows-x86 wine || status=1
@@ -104,7 +113,12 @@ passed=$((passed + fuzz_ran - fuzz_failed))
 failed=$((failed + fuzz_failed))
 [ "$fuzz_ran" -gt 0 ] || failed=$((failed + 1))
 
-# Every GoogleTest case of every flavour (both Windows builds), and each fuzzer's run.
+echo "== the 64-bit library and doctor rebuilt in a second folder (run beside the Windows tests)"
+# One case: every rebuilt file is the first build's, byte for byte, before signing.
+if wait "$reproduce_pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+cat "$reproduce_log"
+
+# Every GoogleTest case of every flavour (both Windows builds), each fuzzer's run and the reproduction.
 echo
 echo "Total: $passed passed, $failed failed"
 exit $status

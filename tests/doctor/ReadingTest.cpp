@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "doctor/Machine.h"
+#include "doctor/PeImage.h"
 #include "doctor/ReportJson.h"
 #include "doctor/ReportReader.h"
+#include "tests/support/PeFile.h"
 
 namespace {
 
@@ -74,6 +76,93 @@ TEST(DoctorReading, TheMachineOfAPeHeaderAndTheOfficeThatLoadsIt) {
             EXPECT_EQ(machine, doctor::machineFor(row.loadedBy));
         }
     }
+}
+
+Bytes spoiled(Bytes bytes, std::size_t at, std::initializer_list<unsigned char> with) {
+    std::copy(with.begin(), with.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    return bytes;
+}
+
+struct ImageRow {
+    const char* name;
+    Bytes bytes;
+    bool read;
+    uint16_t machine;
+    uint64_t imageBase;
+    std::vector<std::string> libraries;  // imported, then loaded on first use
+    bool signedFile;
+};
+
+TEST(DoctorReading, APeImagesLayoutLibrariesAndSignatureOrNothing) {
+    const Bytes library = PeFile{}.bytes();
+    PeFile x86;
+    x86.pe32Plus = false;
+    x86.machine = 0x014C;
+    x86.imageBase = 0x6A580000;
+    x86.delayImports = {"WINSPOOL.DRV"};
+    PeFile revision1;
+    revision1.certificateRevision = 0x0100;
+    PeFile unsignedFile;
+    unsignedFile.signature = false;
+    PeFile longName;
+    longName.imports = {std::string(300, 'A')};
+    const std::vector<std::string> linked = {"KERNEL32.dll", "msvcrt.dll"};
+    // The headers of PeFile's 64-bit image: the section count at 0x46, the optional header's size at 0x54, the
+    // import table's address at 0xD0; its .idata section (the fourth) lies at 0x800 in the file.
+    const ImageRow rows[] = {
+        {"a 64-bit library as linked", library, true, 0x8664, 0x3A9090000, linked, true},
+        {"a 32-bit library with a library loaded on first use", x86.bytes(), true, 0x014C, 0x6A580000,
+         {"KERNEL32.dll", "msvcrt.dll", "WINSPOOL.DRV"}, true},
+        {"a certificate of another revision", revision1.bytes(), true, 0x8664, 0x3A9090000, linked, false},
+        {"no certificate", unsignedFile.bytes(), true, 0x8664, 0x3A9090000, linked, false},
+        {"a certificate longer than its table", spoiled(library, library.size() - 16, {0xFF, 0xFF}), true,
+         0x8664, 0x3A9090000, linked, false},
+        {"97 sections", spoiled(library, 0x46, {97}), false, 0, 0, {}, false},
+        {"an optional header too short for its directories", spoiled(library, 0x54, {0x70}), false, 0, 0, {}, false},
+        {"an import table in no section", spoiled(library, 0xD0, {0, 0, 9}), false, 0, 0, {}, false},
+        {"an import name longer than any library's", longName.bytes(), false, 0, 0, {}, false},
+        {"cut inside the section table", Bytes(library.begin(), library.begin() + 0x150), false, 0, 0, {}, false},
+        {"cut inside the imports", Bytes(library.begin(), library.begin() + 0x820), false, 0, 0, {}, false},
+        {"no PE signature", spoiled(library, 0x40, {'P', 'F'}), false, 0, 0, {}, false},
+        {"a DOS program", Bytes{'M', 'Z'}, false, 0, 0, {}, false},
+    };
+    for (const ImageRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto image = doctor::readPeImage(row.bytes.data(), row.bytes.size());
+        ASSERT_EQ(row.read, image.has_value());
+        if (!image) continue;
+        EXPECT_EQ(row.machine, image->machine);
+        EXPECT_EQ(row.machine == 0x8664, image->pe32Plus);
+        EXPECT_EQ(row.imageBase, image->imageBase);
+        EXPECT_EQ(0x1000u, image->sectionAlignment);
+        std::vector<std::string> libraries = image->imports;
+        libraries.insert(libraries.end(), image->delayImports.begin(), image->delayImports.end());
+        EXPECT_EQ(row.libraries, libraries);
+        EXPECT_EQ(row.signedFile, doctor::hasAuthenticodeSignature(*image, row.bytes.data(), row.bytes.size()));
+    }
+}
+
+TEST(DoctorReading, ADebugFilesSymbolsLongSectionNamesAndExtendedCharacteristics) {
+    PeFile debug;
+    debug.sections.push_back({".gnu_debuglink", 0x42000040, {1, 2, 3, 4}});
+    debug.symbols = {{"__stack_chk_fail", 1, 0x30}, {"_short", 2, 4}};
+    debug.cetCompatible = true;
+    const Bytes bytes = debug.bytes();
+    const auto image = doctor::readPeImage(bytes.data(), bytes.size());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(".gnu_debuglink", image->sections[3].name);
+    EXPECT_EQ(doctor::kDllExCetCompat, image->extendedDllCharacteristics);
+    const struct {
+        const char* name;
+        std::optional<uint32_t> address;
+    } rows[] = {{"__stack_chk_fail", 0x1030}, {"_short", 0x2004}, {"__stack_chk", std::nullopt},
+                {"__stack_chk_fail_local", std::nullopt}, {"", std::nullopt}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.address, doctor::symbolAddress(*image, bytes.data(), bytes.size(), row.name)) << row.name;
+    // A table that claims more symbols than the file holds names none.
+    doctor::PeImage overstated = *image;
+    overstated.symbolCount = 0x10000000;
+    EXPECT_EQ(std::nullopt, doctor::symbolAddress(overstated, bytes.data(), bytes.size(), "__stack_chk_fail"));
 }
 
 TEST(DoctorReading, OfficesWordsForItsBitness) {

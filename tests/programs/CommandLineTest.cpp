@@ -245,7 +245,8 @@ TEST_P(ProgramTest, RefusesAnUnknownOptionByNameAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(EveryProgram, ProgramTest,
                          ::testing::Values(L"quillery-doctor.exe", L"quillery-fixtures.exe",
                                            L"settings-report.exe", L"quillery-hostsim.exe",
-                                           L"quillery-soak.exe", L"quillery-startup-bench.exe"),
+                                           L"quillery-soak.exe", L"quillery-startup-bench.exe",
+                                           L"quillery-hardening.exe"),
                          [](const ::testing::TestParamInfo<const wchar_t*>& info) {
                              std::string name;
                              for (const char letter : win::CommandLine::printable(info.param)) {

@@ -150,6 +150,12 @@ TEST(VersionResource, FileAndProductVersionAre1_41_0_0InUsEnglishUnicode) {
                                  reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(0x0409, translation[0]);
     EXPECT_EQ(1200, translation[1]);
+    // Dated by the commit built, as the installed string files are.
+    wchar_t* copyright = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\StringFileInfo\\040904B0\\LegalCopyright",
+                                 reinterpret_cast<void**>(&copyright), &length));
+    EXPECT_EQ(std::wstring(L"Copyright \u00A9 ") + QUILLERY_COPYRIGHT_YEARS L" Corvane International, Inc.",
+              copyright);
 }
 
 class DispatchTest : public ::testing::Test {
