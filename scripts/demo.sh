@@ -116,9 +116,9 @@ window_shot() {
     xvfb-run -a -s "-screen 0 1024x400x24" scripts/lib/window-shot.sh "$BUILD_DIR" "$PREFIX" "$@"
 }
 
-# A shipped string file beside the fixtures' files, its copyright years filled as the package's build fills them.
+# A shipped string file beside the fixtures' files, as the package installs it (its copyright years filled in).
 install_string_file() {
-    sed "s/%COPYRIGHT_YEARS%/$(date +%Y)/" "strings/$1.xml" >"$PREFIX/drive_c/Quillery/strings-$1.xml"
+    cp "$BUILD_DIR/installer/strings/$1.xml" "$PREFIX/drive_c/Quillery/strings-$1.xml"
 }
 
 show_group_windows() {
@@ -148,7 +148,7 @@ show_about_boxes() {
     stop_wine "$PREFIX"
     make_locale "$DEMO_DIR/locale" ar_EG
     make_locale "$DEMO_DIR/locale" he_IL
-    cp tools/hostsim/data/strings-ar.xml "$PREFIX/drive_c/Quillery/strings-ar.xml"
+    install_string_file ar
     install_string_file he
     about_shot "$DEMO_DIR/about-left-to-right.png"
     about_shot "$DEMO_DIR/about-right-to-left.png" "$INSTALL_DIR\\strings-ar.xml" ar_EG

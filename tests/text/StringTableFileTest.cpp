@@ -90,7 +90,7 @@ TEST(StringTableFromSettings, LoadsTheFileTheInstallationKeyNames) {
     EXPECT_EQ(table.lookup("LangAboutTitle"), "About Quillery");
     // The copyright years have no replacement of their own: the installer writes them into the file.
     EXPECT_EQ(table.lookup("LangAboutCopyright"),
-              "Copyright \xA9 %COPYRIGHT_YEARS% Corvane International, Inc.");
+              "Copyright \xA9 " QUILLERY_COPYRIGHT_YEARS " Corvane International, Inc.");
 }
 
 TEST(StringTableFromSettings, WithoutTheStringsValueEveryTextIsItsKey) {
