@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "TandrelLib.h"
+#include "tests/support/RuntimeLoadCost.h"
 #include "tools/hostsim/AddInLocation.h"
 #include "tools/hostsim/ProcessFootprint.h"
 #include "win/ComPtr.h"
@@ -17,9 +18,6 @@
 namespace {
 
 constexpr long kCycles = 1200;  // the process has 1,088 TLS slots
-// The 32-bit runtime registers a library's unwind tables as it loads, under a lock whose semaphore it never
-// closes (cmake/mingw-w64-i686-win32.cmake); the 64-bit runtime registers nothing.
-constexpr long long kRuntimeHandlesPerLoad = sizeof(void*) == 4 ? 1 : 0;
 
 // Makes both classes through the library's own factories and releases them; true when the library serves no
 // classes (the plain one) or both were made.
@@ -119,6 +117,10 @@ struct Measure {
     long long perCycle;
     long long once;
 };
+
+void PrintTo(const Measure& measure, std::ostream* out) {
+    *out << measure.name;
+}
 
 class ReloadLeaves : public ::testing::TestWithParam<Measure> {};
 
