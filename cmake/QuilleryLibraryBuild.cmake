@@ -27,7 +27,11 @@ ExternalProject_Add(quillery_library_build
   # Its own build knows whether anything changed; asking it costs a fraction of a second.
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${library_built}
-  INSTALL_COMMAND "")
+  INSTALL_COMMAND ""
+  # Its output goes to files under <build>/library, and is shown here only when a step fails.
+  LOG_CONFIGURE ON
+  LOG_BUILD ON
+  LOG_OUTPUT_ON_FAILURE ON)
 
 set(library_shipped ${CMAKE_BINARY_DIR}/bin/Quillery.dll)
 quillery_sign_command(library_ship ${library_shipped})
