@@ -11,7 +11,6 @@
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
-#include "tools/hostsim/AddInDiscovery.h"
 #include "tools/hostsim/HostSession.h"
 #include "win/ComPtr.h"
 
@@ -19,36 +18,31 @@ namespace {
 
 using hostsim::UserAction;
 
-constexpr const wchar_t* kOurs = L"TandrelQuillery.Connect";
-
 // Word with the add-in loaded at start-up, the maker's printer, and the user's choices made in the group.
 class ReloadCycle : public ::testing::Test {
 protected:
     ReloadCycle()
-        : addInKey_(HKEY_CURRENT_USER, narrow(hostsim::addInsKeyPath(word())) + "\\TandrelQuillery.Connect"),
-          session_(word(), {}) {
+        : addInKey_(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\Word\\Addins\\TandrelQuillery.Connect") {
         fixtures::setDword(HKEY_CURRENT_USER, addInKey_.path(), "LoadBehavior", 3);
         session_.start();
         session_.perform({UserAction::Kind::Toggle, L"CheckBoxDuplexWordID"});
         session_.perform({UserAction::Kind::Choose, L"DropDownPrintQualityWordID", 2});
     }
 
-    static const hostsim::HostProfile& word() { return *hostsim::hostNamed(L"word"); }
-    static std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
     std::string findings() {
         std::wstring all;
         for (const hostsim::Finding& finding : session_.findings()) all += finding.text + L"\n";
-        return narrow(all);
+        return std::string(all.begin(), all.end());
     }
 
     const fixtures::InstallationFixture installed_;
     const fixtures::PrinterFixture printer_;
     fixtures::CreatedKey addInKey_;
-    hostsim::HostSession session_;
+    hostsim::HostSession session_{*hostsim::hostNamed(L"word"), {}};
 };
 
 TEST_F(ReloadCycle, GetsOfficesCallsAndShowsTheUsersChoicesAgainEveryTime) {
-    hostsim::AddInSession* addIn = session_.loaded(kOurs);
+    hostsim::AddInSession* addIn = session_.loaded(L"TandrelQuillery.Connect");
     ASSERT_NE(nullptr, addIn) << findings();
     const size_t before = addIn->trace().size();
     for (int cycle = 0; cycle < 3; ++cycle) ASSERT_TRUE(session_.reloadAddIns()) << findings();
