@@ -31,3 +31,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # The type library compiler for this machine, and where the 32-bit Wine keeps the stdole2 library it imports.
 set(QUILLERY_WIDL          i686-w64-mingw32-widl --win32)
 set(QUILLERY_STDOLE2_DIR   /usr/lib/i386-linux-gnu/wine/i386-windows)
+
+# The library that ships is built by the win32 thread-model compilers (the reason is in that file).
+set(QUILLERY_LIBRARY_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-i686-win32.cmake)

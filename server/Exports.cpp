@@ -6,11 +6,21 @@
 #include "server/AddInModule.h"
 #include "server/ClassTable.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) noexcept {
+namespace __gnu_cxx {
+// The C++ runtime's own: frees the buffer it sets aside as it starts, for exceptions thrown once memory has run
+// out. Linked into the library, the runtime starts at every load and would otherwise keep one buffer per load.
+void __freeres() noexcept;
+}  // namespace __gnu_cxx
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept {
     if (reason == DLL_PROCESS_ATTACH) {
         if (!classTableReady()) addInModule().markInitFailed();
         if (addInModule().initFailed()) return FALSE;
         addInModule().setInstance(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // Freed while the process goes on, as by a host that frees unused libraries. Nothing of ours runs
+        // after this but the static objects' destructors, which throw nothing.
+        __gnu_cxx::__freeres();
     }
     return TRUE;
 }

@@ -4,9 +4,12 @@
 
 #include <climits>
 
+// Built as the library loads rather than on first use: a function's own static is set up under the runtime's
+// guard lock, which a library that is loaded and freed again pays for anew at every load and never gets back.
+const AnsiCodePage AnsiCodePage::instance_;
+
 const AnsiCodePage& AnsiCodePage::instance() {
-    static const AnsiCodePage codePage;
-    return codePage;
+    return instance_;
 }
 
 AnsiCodePage::AnsiCodePage() {

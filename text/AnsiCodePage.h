@@ -15,5 +15,6 @@ public:
 
 private:
     AnsiCodePage();
+    static const AnsiCodePage instance_;
     bool leadBytes_[256] = {};
 };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RuntimeLoadCost.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
@@ -32,6 +33,7 @@ TEST(Soak, ThreeHundredSessionsGiveEverythingBackAndLeaveTheProcessFlat) {
     for (const std::wstring& finding : result.firstFindings) findings += finding + L"\n";
     EXPECT_EQ(0, result.sessionsWithFindings) << std::string(findings.begin(), findings.end());
     EXPECT_GT(result.hostPrintCalls, 0);
+    EXPECT_EQ(150, result.reloads);
     ASSERT_EQ(5u, result.checkpoints.size());
     for (const soak::Checkpoint& checkpoint : result.checkpoints)
         EXPECT_EQ(S_OK, checkpoint.canUnloadNow) << "after " << checkpoint.sessions << " sessions";
@@ -39,7 +41,10 @@ TEST(Soak, ThreeHundredSessionsGiveEverythingBackAndLeaveTheProcessFlat) {
     // library. GDI objects are not compared: Wine counts none; the soak program reports them on Windows.
     const soak::Checkpoint& first = result.checkpoints[1];
     const soak::Checkpoint& last = result.checkpoints.back();
-    EXPECT_LE(last.handles, first.handles + 4) << "handles from " << first.handles << " to " << last.handles;
+    const long long reloads = (last.sessions - first.sessions) / options.reloadEvery;
+    EXPECT_LE(last.handles, first.handles + 4 + reloads * kRuntimeHandlesPerLoad)
+        << "handles from " << first.handles << " to " << last.handles << " over " << reloads << " reloads";
+    EXPECT_EQ(first.nextTlsSlot, last.nextTlsSlot) << "TLS slots kept over " << reloads << " reloads";
     EXPECT_LE(last.privateBytes, first.privateBytes + 512 * 1024)
         << "private bytes from " << first.privateBytes << " to " << last.privateBytes;
 }

@@ -1,5 +1,6 @@
 #include "tools/hostsim/AddInSession.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <functional>
 #include <type_traits>
@@ -56,6 +57,20 @@ std::wstring shownValue(LONG value) {
 
 }  // namespace
 
+std::wstring libraryServing(IUnknown* object) {
+    HMODULE module = nullptr;
+    // An object's function table lies in the module that made it.
+    if (!object ||
+        !::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            *reinterpret_cast<LPCWSTR*>(object), &module) ||
+        module == ::GetModuleHandleW(nullptr))
+        return {};
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
+    return length && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
 std::wstring statusText(HRESULT status) {
     if (status == S_OK) return L"S_OK";
     if (status == S_FALSE) return L"S_FALSE";
@@ -93,6 +108,13 @@ ShownControl* AddInSession::control(const std::wstring& id) {
 
 bool AddInSession::load(const std::wstring& progId) {
     progId_ = progId;
+    return start(ConnectMode::Startup);
+}
+
+bool AddInSession::start(ConnectMode mode) {
+    const std::wstring& progId = progId_;
+    const bool atStartup = mode == ConnectMode::Startup;
+    phases_ = PhaseTimes();
     Stopwatch watch;
 
     const std::wstring notLoaded =
@@ -114,8 +136,9 @@ bool AddInSession::load(const std::wstring& progId) {
         return false;
     }
     phases_.create = watch.lap();
-    status = traced(L"OnConnection(Application, ext_cm_Startup, COMAddIn, [])",
-                    host_.connect(application_, addInObject_.get()));
+    status = traced(std::wstring(L"OnConnection(Application, ") +
+                        (atStartup ? L"ext_cm_Startup" : L"ext_cm_AfterStartup") + L", COMAddIn, [])",
+                    host_.connect(application_, addInObject_.get(), mode));
     if (FAILED(status)) {
         find(Finding::Kind::CannotCreate, notLoaded + L"OnConnection failed (" + statusText(status) + L")");
         // Office releases an add-in whose connection failed without disconnecting it.
@@ -124,7 +147,7 @@ bool AddInSession::load(const std::wstring& progId) {
     }
     connected_ = true;
     traced(L"OnAddInsUpdate([])", host_.notify(OfficeHost::Notification::AddInsUpdate));
-    traced(L"OnStartupComplete([])", host_.notify(OfficeHost::Notification::StartupComplete));
+    if (atStartup) traced(L"OnStartupComplete([])", host_.notify(OfficeHost::Notification::StartupComplete));
     phases_.connect = watch.lap();
 
     bool received = false;
@@ -400,9 +423,17 @@ void AddInSession::unload() {
     if (unloaded_) return;
     unloaded_ = true;
     Stopwatch watch;
+    if (connected_) beginShutdown();
+    stop(DisconnectMode::HostShutdown);
+    phases_.exit = watch.total();
+}
+
+void AddInSession::stop(DisconnectMode mode) {
     if (connected_) {
-        beginShutdown();
-        traced(L"OnDisconnection(ext_dm_HostShutdown, [])", host_.disconnect());
+        traced(std::wstring(L"OnDisconnection(") +
+                   (mode == DisconnectMode::UserClosed ? L"ext_dm_UserClosed" : L"ext_dm_HostShutdown") +
+                   L", [])",
+               host_.disconnect(mode));
         connected_ = false;
     }
     host_.release();
@@ -420,7 +451,51 @@ void AddInSession::unload() {
         check(shown.object->references(), L"the control object of " + shown.markup.id);
         shown.object.reset();
     }
-    phases_.exit = watch.total();
+}
+
+bool AddInSession::reload() {
+    if (unloaded_ || !connected_) return false;
+    const std::vector<std::wstring> before = shownStates();
+    const std::wstring library = libraryServing(host_.addIn());
+    stop(DisconnectMode::UserClosed);
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    note(L"CoFreeUnusedLibrariesEx(0, 0)");
+    if (!library.empty() && ::GetModuleHandleW(library.c_str()))
+        find(Finding::Kind::StaysLoaded, quoted(progId_) + L"'s library " + library +
+                                             L" stays loaded after its release: its DllCanUnloadNow does "
+                                             L"not answer S_OK");
+    // The ribbon builds the group anew, with objects of its own; the COM add-in object is the dialog's and
+    // stays.
+    ribbonUi_ = win::ComPtr<RibbonUi>::adopt(new RibbonUi());
+    controls_.clear();
+    unknownCallbacks_.clear();
+    markup_.clear();
+    shutdownBegun_ = false;
+    if (!start(ConnectMode::AfterStartup)) return false;
+    const std::vector<std::wstring> after = shownStates();
+    for (size_t index = 0; index < std::max(before.size(), after.size()); ++index) {
+        const std::wstring shown = index < after.size() ? after[index] : L"nothing";
+        const std::wstring was = index < before.size() ? before[index] : L"nothing";
+        if (shown == was) continue;
+        find(Finding::Kind::ChoicesLost,
+             quoted(progId_) + L", ticked on again, shows " + shown + L" where it showed " + was);
+        break;
+    }
+    return true;
+}
+
+std::vector<std::wstring> AddInSession::shownStates() const {
+    std::vector<std::wstring> states;
+    for (const ShownControl& control : controls_) {
+        std::wstring state = control.markup.id + L" \"" + control.label + L"\"";
+        if (!control.visible) state += L" hidden";
+        if (!control.enabled) state += L" disabled";
+        if (control.hasPressed) state += control.pressed ? L" [x]" : L" [ ]";
+        if (control.hasSelection) state += L" selected " + std::to_wstring(control.selected);
+        for (const ShownControl::Item& item : control.items) state += L" | " + item.id + L" " + item.label;
+        states.push_back(std::move(state));
+    }
+    return states;
 }
 
 }  // namespace hostsim

@@ -34,6 +34,8 @@ struct Finding {
         Refused,          // a rule of Office's keeps it from loading: policy, Trust Center, Disabled Items
         Disabled,         // Office disabled it at this start: the user's LoadBehavior 2, a Disabled Item
         UnreadableItem,   // a Disabled Items value that cannot be read: reported, then passed over
+        StaysLoaded,      // its library is still loaded once COM has freed unused libraries after its release
+        ChoicesLost,      // ticked on again, its group shows other states than before it was ticked off
     };
     Kind kind;
     std::wstring text;
@@ -90,9 +92,10 @@ struct CallbackTime {
 // OnConnection (at start-up, with the host's application object and a COM add-in object of the host's),
 // OnAddInsUpdate, OnStartupComplete, GetCustomUI with the host's ribbon id, the markup read with MSXML,
 // onLoad with the ribbon's object, then every callback the markup binds, control by control in the order the
-// ribbon shows the group; the user's actions; at exit OnBeginShutdown, OnDisconnection and the release, after
-// which every object handed to the add-in must be back at its count. Every host call is kept as a line of the
-// trace (when tracing). The caller's thread must be in a single-threaded apartment.
+// ribbon shows the group; the user's actions, among them unticking the add-in in the COM Add-ins dialog and
+// ticking it again (reload); at exit OnBeginShutdown, OnDisconnection and the release, after which every
+// object handed to the add-in must be back at its count. Every host call is kept as a line of the trace (when
+// tracing). The caller's thread must be in a single-threaded apartment.
 class AddInSession {
 public:
     struct Options {
@@ -112,10 +115,20 @@ public:
     bool load(const std::wstring& progId);
     // False when the group has no such control or the action does not fit it.
     bool perform(const UserAction& action);
+    // The COM Add-ins dialog: the user unticks the add-in and ticks it again. Ticked off, it gets
+    // OnDisconnection(ext_dm_UserClosed) but no OnBeginShutdown (the host goes on), is released and checked
+    // as at exit, and COM frees the libraries nobody uses (CoFreeUnusedLibrariesEx(0, 0)), its own among
+    // them. Ticked on, a new object gets OnConnection(ext_cm_AfterStartup) and OnAddInsUpdate (never
+    // OnStartupComplete: start-up is long over), then the markup and the group's display as at start-up; the
+    // group must show what it showed before. False when the add-in was not connected or could not be
+    // connected again (see findings).
+    bool reload();
     void beginShutdown();
     // OnDisconnection, the release, and the reference check of what was handed in.
     void unload();
 
+    // Tracing on or off from now on (Options::trace).
+    void setTracing(bool on) { options_.trace = on; }
     bool connected() const { return connected_; }
     const std::wstring& progId() const { return progId_; }
     const std::wstring& markup() const { return markup_; }
@@ -132,6 +145,13 @@ public:
     ShownControl* control(const std::wstring& id);
 
 private:
+    using ConnectMode = OfficeHost::ConnectMode;
+    using DisconnectMode = OfficeHost::DisconnectMode;
+
+    // Creation, connection, markup and display, with the connection's mode.
+    bool start(ConnectMode mode);
+    // Disconnection when connected, the release and the reference check of what was handed in.
+    void stop(DisconnectMode mode);
     void note(const std::wstring& line);
     void find(Finding::Kind kind, const std::wstring& text);
     HRESULT traced(const std::wstring& call, HRESULT status);
@@ -145,6 +165,8 @@ private:
     void showCallbacks(ShownControl& control);
     void showItems(ShownControl& control, const wchar_t* countAttribute);
     void showInvalidated();
+    // What the group shows, a line per control: label, visibility, states and items.
+    std::vector<std::wstring> shownStates() const;
     // Calls a callback with the control (and `extra` arguments), taking the result into `value`.
     template <typename Value>
     bool ask(ShownControl& control, const wchar_t* attribute, Value& value);
@@ -173,5 +195,8 @@ private:
 
 // "S_OK", "S_FALSE" or "0x80004005".
 std::wstring statusText(HRESULT status);
+
+// The full path of the library whose code serves the object; empty when the program itself serves it.
+std::wstring libraryServing(IUnknown* object);
 
 }  // namespace hostsim

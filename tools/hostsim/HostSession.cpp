@@ -44,6 +44,14 @@ bool HostSession::perform(const UserAction& action) {
     return false;
 }
 
+bool HostSession::reloadAddIns() {
+    bool reloaded = true;
+    for (ListedAddIn& listed : addIns_) {
+        if (listed.session && listed.session->connected()) reloaded &= listed.session->reload();
+    }
+    return reloaded;
+}
+
 void HostSession::shutDown() {
     if (!started_ || shutDown_) return;
     shutDown_ = true;

@@ -48,6 +48,9 @@ public:
     // Acts on the control of that id in whichever loaded group holds it; false when none does or the action
     // failed.
     bool perform(const UserAction& action);
+    // The user unticks every loaded add-in in the COM Add-ins dialog and ticks it on again
+    // (AddInSession::reload); false when one of them could not be connected again.
+    bool reloadAddIns();
     void shutDown();
 
     const HostProfile& profile() const { return host_; }

@@ -32,12 +32,12 @@ HRESULT OfficeHost::create(const wchar_t* progId) {
     return dispatch_->QueryInterface(IID__IDTExtensibility2, connection_.receiveVoid());
 }
 
-HRESULT OfficeHost::connect(IDispatch* application, IDispatch* addInInstance) {
+HRESULT OfficeHost::connect(IDispatch* application, IDispatch* addInInstance, ConnectMode mode) {
     if (!connection_) return E_UNEXPECTED;
     // Office passes an empty array of custom data.
     SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
     const HRESULT result =
-        connection_->OnConnection(application, 1 /* at start-up */, addInInstance, &custom);
+        connection_->OnConnection(application, static_cast<ext_ConnectMode>(mode), addInInstance, &custom);
     ::SafeArrayDestroy(custom);
     return result;
 }
@@ -76,10 +76,10 @@ HRESULT OfficeHost::notify(Notification notification) {
     return result;
 }
 
-HRESULT OfficeHost::disconnect() {
+HRESULT OfficeHost::disconnect(DisconnectMode mode) {
     if (!connection_) return E_UNEXPECTED;
     SAFEARRAY* custom = ::SafeArrayCreateVector(VT_VARIANT, 0, 0);
-    const HRESULT result = connection_->OnDisconnection(0 /* host shut down */, &custom);
+    const HRESULT result = connection_->OnDisconnection(static_cast<ext_DisconnectMode>(mode), &custom);
     ::SafeArrayDestroy(custom);
     return result;
 }

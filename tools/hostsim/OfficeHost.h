@@ -22,14 +22,19 @@ public:
     static constexpr const wchar_t* kExcelRibbon = L"Microsoft.Excel.Workbook";
     static constexpr const wchar_t* kPowerPointRibbon = L"Microsoft.PowerPoint.Presentation";
 
+    // How the host connects and disconnects an add-in (ext_ConnectMode, ext_DisconnectMode).
+    enum class ConnectMode { AfterStartup = 0, Startup = 1 };
+    enum class DisconnectMode { HostShutdown = 0, UserClosed = 1 };
+
     HRESULT create(const wchar_t* progId = kProgId);
-    HRESULT connect(IDispatch* application, IDispatch* addInInstance);
+    HRESULT connect(IDispatch* application, IDispatch* addInInstance,
+                    ConnectMode mode = ConnectMode::Startup);
     // S_OK with `received` false when the add-in handed out no markup.
     HRESULT customUI(const wchar_t* ribbonId, std::wstring& markup, bool& received);
     // The three notifications of _IDTExtensibility2 that carry only the (empty) custom data.
     enum class Notification { AddInsUpdate, StartupComplete, BeginShutdown };
     HRESULT notify(Notification notification);
-    HRESULT disconnect();
+    HRESULT disconnect(DisconnectMode mode = DisconnectMode::HostShutdown);
     void release();
 
     // The dispatch id the add-in's type information gives `name`.

@@ -6,7 +6,8 @@
 // is back.
 //
 //   quillery-hostsim [--trace] [--disable-slow] [--window [<close signal>]] [--about <close signal>]
-//                    word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...
+//                    [--reload <cycles>] word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>]
+//                    [--press <id>] ...
 //
 // The add-in must be registered first, as an installer does it (regsvr32 Quillery.dll). The host follows
 // Office's rules for loading (policies, the Trust Center, Disabled Items) and, as Office does, sets a failing
@@ -15,8 +16,11 @@
 // real controls wired to the add-in's callbacks and runs until the window is closed (or the signal file
 // exists). --about presses the group's dialog launcher over an active host window; the simulator says where
 // the box opened and presses its OK button once the signal file exists (the demo takes its screenshot in
-// between). The exit code is 0 when the host ran and the reference check held, 1 when it found something, 2
-// on a usage error.
+// between). --reload then unticks the add-ins in the COM Add-ins dialog and ticks them on again, as many
+// times as told, checking every reference after each release, that the library was freed, and that the group
+// shows the user's choices as before; it tells how the process's handles, TLS slots and private memory went.
+// The exit code is 0 when the host ran and the reference check held, 1 when it found something, 2 on a usage
+// error.
 #include <windows.h>
 #include <objbase.h>
 
@@ -34,6 +38,7 @@
 #include "tools/hostsim/AboutWatch.h"
 #include "tools/hostsim/GroupWindow.h"
 #include "tools/hostsim/HostSession.h"
+#include "tools/hostsim/ProcessFootprint.h"
 #include "win/CommandLine.h"
 
 namespace {
@@ -123,6 +128,42 @@ void perform(HostSession& session, const UserAction& action) {
     if (!done) printLine(L"  (" + action.controlId + L": nothing done)");
 }
 
+// The COM Add-ins dialog, `cycles` times: the calls of the first cycle, then what the cycles did to the
+// process.
+void reload(HostSession& session, long cycles) {
+    printLine(L"---- the user unticks the add-ins in the COM Add-ins dialog and ticks them on again, " +
+              std::to_wstring(cycles) + L" time(s) ----");
+    const size_t findingsBefore = session.findings().size();
+    const hostsim::ProcessFootprint before = hostsim::processFootprint();
+    long reloaded = 0;
+    // Only the first cycle is traced: the traces of all would be most of what the process's memory gains.
+    const auto trace = [&session](bool on) {
+        for (const HostSession::ListedAddIn& listed : session.addIns()) {
+            if (listed.session) listed.session->setTracing(on);
+        }
+    };
+    for (long cycle = 0; cycle < cycles; ++cycle) {
+        const std::vector<size_t> traced = traceSizes(session);
+        reloaded += session.reloadAddIns();
+        if (cycle == 0) showTraceSince(session, traced);
+        trace(false);
+    }
+    const hostsim::ProcessFootprint after = hostsim::processFootprint();
+    trace(true);
+    const bool clean = session.findings().size() == findingsBefore;
+    wchar_t line[320];
+    std::swprintf(
+        line, 320,
+        L"  %ld of %ld cycles connected again; %ls; the process before and after: handles %lu -> %lu, "
+        L"next free TLS slot %lu -> %lu, private memory %.0f KB -> %.0f KB",
+        reloaded, cycles,
+        clean ? L"every reference back, the library freed and the group as before each time"
+              : L"see what Office would report",
+        before.handles, after.handles, before.nextTlsSlot, after.nextTlsSlot,
+        static_cast<double>(before.privateBytes) / 1024.0, static_cast<double>(after.privateBytes) / 1024.0);
+    printLine(line);
+}
+
 struct Command {
     const hostsim::HostProfile* host = nullptr;
     bool trace = false;
@@ -130,6 +171,7 @@ struct Command {
     bool window = false;
     std::wstring windowSignal;
     std::wstring aboutSignal;
+    long reloads = 0;
     std::vector<UserAction> actions;
 };
 
@@ -147,6 +189,10 @@ bool parse(int argc, wchar_t** argv, Command& command) {
                 command.windowSignal = argv[++index];
         } else if (argument == L"--about" && hasValue) {
             command.aboutSignal = argv[++index];
+        } else if (argument == L"--reload" && hasValue) {
+            wchar_t* end = nullptr;
+            command.reloads = std::wcstol(argv[++index], &end, 10);
+            if (end == argv[index] || *end != L'\0' || command.reloads < 1) return false;
         } else if ((argument == L"--choose" || argument == L"--toggle" || argument == L"--press") &&
                    hasValue) {
             UserAction action{UserAction::Kind::Press, argv[++index]};
@@ -253,6 +299,8 @@ int run(const Command& command) {
         showHostCalls(session);
     }
 
+    if (command.reloads > 0) reload(session, command.reloads);
+
     printLine(L"==== " + std::wstring(command.host->title) + L" (" + bitness() + L") exits");
     const std::vector<size_t> traced = traceSizes(session);
     session.shutDown();
@@ -272,7 +320,8 @@ int run(const Command& command) {
 
 constexpr char kSynopsis[] =
     "usage: quillery-hostsim [--trace] [--disable-slow] [--window [<close signal>]] [--about <close signal>]\n"
-    "           word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>] [--press <id>] ...\n";
+    "           [--reload <cycles>] word|excel|powerpoint [--choose <id>=<index>] [--toggle <id>]\n"
+    "           [--press <id>] ...\n";
 constexpr char kDescription[] =
     "Starts Word, Excel or PowerPoint as Office does as far as add-ins go, shows the add-ins' ribbon\n"
     "groups and every call the host made, acts as the user (in order), and at exit checks that every\n"
@@ -281,15 +330,23 @@ constexpr char kDescription[] =
     "  --disable-slow  an add-in that starts slowly goes on Office's Disabled Items list, as Office does\n"
     "  --window  the group in a window of real controls, until it is closed or the signal file exists\n"
     "  --about   presses the group's dialog launcher, and OK once the signal file exists\n"
+    "  --reload  unticks the add-ins in the COM Add-ins dialog and ticks them on again, that many times,\n"
+    "            after the user's actions, checking references, unloading and the group each time\n"
     "Exit code 0 when the host ran and found nothing, 1 when it found something, 2 for a wrong\n"
     "command line.\n";
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const win::CommandLine commandLine(
-        "quillery-hostsim", kSynopsis, kDescription,
-        {{"--trace", 0}, {"--disable-slow", 0}, {"--window", 0}, {"--about", 1}, {"--choose", 1}, {"--toggle", 1}, {"--press", 1}});
+    const win::CommandLine commandLine("quillery-hostsim", kSynopsis, kDescription,
+                                       {{"--trace", 0},
+                                        {"--disable-slow", 0},
+                                        {"--window", 0},
+                                        {"--about", 1},
+                                        {"--reload", 1},
+                                        {"--choose", 1},
+                                        {"--toggle", 1},
+                                        {"--press", 1}});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     Command command;
     if (!parse(argc, argv, command))

@@ -1,13 +1,12 @@
 #include "tools/soak/Soak.h"
 
-#include <psapi.h>
-
 #include <vector>
 
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/hostsim/HostSession.h"
-#include "tools/hostsim/PrivateMemory.h"
+#include "tools/hostsim/ProcessFootprint.h"
 #include "win/EntryPoint.h"
+#include "win/UniqueLibrary.h"
 
 namespace soak {
 namespace {
@@ -59,48 +58,18 @@ long actInGroup(hostsim::HostSession& session, long round) {
     return presses;
 }
 
-// The process's handles from the system's handle list, where GetProcessHandleCount answers nothing (Wine).
-DWORD handlesFromSystemList() {
-    struct Entry {
-        ULONG ownerProcess;
-        UCHAR objectType;
-        UCHAR flags;
-        USHORT handle;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query =
-        entryPointAs<Query>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
-    if (!query) return 0;
-    constexpr ULONG kHandleInformation = 16;
-    std::vector<BYTE> buffer(1 << 20);
-    ULONG needed = 0;
-    LONG status;
-    while ((status = query(kHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-               static_cast<LONG>(0xC0000004) /* length mismatch */
-           && buffer.size() < (64u << 20))
-        buffer.resize(buffer.size() * 2);
-    if (status < 0) return 0;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
-    const ULONG self = ::GetCurrentProcessId();
-    DWORD mine = 0;
-    for (ULONG index = 0; index < count; ++index) mine += entries[index].ownerProcess == self;
-    return mine;
-}
-
 }  // namespace
 
 Checkpoint measure(long sessions, double seconds) {
     Checkpoint checkpoint;
     checkpoint.sessions = sessions;
     checkpoint.seconds = seconds;
-    if (!::GetProcessHandleCount(::GetCurrentProcess(), &checkpoint.handles) || checkpoint.handles == 0)
-        checkpoint.handles = handlesFromSystemList();
+    const hostsim::ProcessFootprint footprint = hostsim::processFootprint();
+    checkpoint.handles = footprint.handles;
+    checkpoint.nextTlsSlot = footprint.nextTlsSlot;
     // Wine does not count GDI objects (0 here); Windows does.
     checkpoint.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    checkpoint.privateBytes = hostsim::committedPrivateBytes();
+    checkpoint.privateBytes = footprint.privateBytes;
     checkpoint.canUnloadNow = addInCanUnloadNow();
     return checkpoint;
 }
@@ -110,6 +79,9 @@ Result run(const Options& options) {
     LARGE_INTEGER start, now, frequency;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
+    // Office has the spooler loaded all along; freed with the add-in at every reload, Wine's spooler library
+    // would keep a handle at every load.
+    const win::UniqueLibrary spooler(::LoadLibraryW(L"winspool.drv"));
     hostsim::HostSession::Options sessionOptions;
     sessionOptions.addIn.trace = false;
     const auto& hosts = hostsim::hostProfiles();
@@ -120,6 +92,12 @@ Result run(const Options& options) {
             hostsim::HostSession session(hosts[static_cast<size_t>(round % 3)], sessionOptions);
             session.start();
             result.prints += actInGroup(session, round);
+            if (options.reloadEvery > 0 && round % options.reloadEvery == options.reloadEvery - 1) {
+                // Ticked off and on again in the COM Add-ins dialog: COM frees the library and loads it anew,
+                // and the group must come back with the choices just made.
+                session.reloadAddIns();
+                ++result.reloads;
+            }
             session.shutDown();
             for (const std::wstring& call : session.office().calls()) {
                 if (call.find(L".PrintOut(") != std::wstring::npos) ++result.hostPrintCalls;

@@ -1,8 +1,9 @@
 // The long-running host: installs the product, registers the add-in through its DllRegisterServer (and leaves
 // it registered) with add-in keys for the user in Word, Excel and PowerPoint besides, and runs complete host
-// sessions one after another in this one process (10,000 unless told), printing a checkpoint every thousand:
-// time, handles, GDI objects, private bytes, and whether the add-in could be unloaded. Everything it
-// installed goes again at the end.
+// sessions one after another in this one process (10,000 unless told; in every other one the user unticks the
+// add-in in the COM Add-ins dialog and ticks it on again, so that its library is freed and loaded anew),
+// printing a checkpoint every thousand: time, handles, the next free TLS slot, GDI objects, private bytes,
+// and whether the add-in could be unloaded. Everything it installed goes again at the end.
 #include <windows.h>
 #include <objbase.h>
 
@@ -24,9 +25,10 @@ namespace {
 
 void show(const soak::Checkpoint& checkpoint) {
     std::printf(
-        "%7ld sessions  %8.1f s  handles %5lu  GDI objects %4lu  private %8.1f KB  DllCanUnloadNow %s\n",
-        checkpoint.sessions, checkpoint.seconds, checkpoint.handles, checkpoint.gdiObjects,
-        static_cast<double>(checkpoint.privateBytes) / 1024.0,
+        "%7ld sessions  %8.1f s  handles %5lu  TLS slot %4lu  GDI objects %4lu  private %8.1f KB  "
+        "DllCanUnloadNow %s\n",
+        checkpoint.sessions, checkpoint.seconds, checkpoint.handles, checkpoint.nextTlsSlot,
+        checkpoint.gdiObjects, static_cast<double>(checkpoint.privateBytes) / 1024.0,
         checkpoint.canUnloadNow == S_OK ? "S_OK" : "not S_OK");
     std::fflush(stdout);
 }
@@ -37,8 +39,10 @@ int main(int argc, char** argv) {
     const win::CommandLine commandLine(
         "quillery-soak", "usage: quillery-soak [<sessions> [<check every>]]\n",
         "Installs the product's fixtures, registers the add-in and runs complete host sessions one after\n"
-        "another in this one process (10,000 unless told), with a checkpoint of time, handles, GDI objects,\n"
-        "private memory and DllCanUnloadNow every thousand (or as told). Everything goes again at the end.\n",
+        "another in this one process (10,000 unless told; every other one unticks the add-in in the COM\n"
+        "Add-ins dialog and ticks it on again), with a checkpoint of time, handles, the next free TLS slot,\n"
+        "GDI objects, private memory and DllCanUnloadNow every thousand (or as told). Everything goes again\n"
+        "at the end.\n",
         {});
     if (const auto exitCode = commandLine.screen(argc, argv)) return *exitCode;
     soak::Options options;
@@ -67,14 +71,17 @@ int main(int argc, char** argv) {
         const soak::Result result = soak::run(options);
         const soak::Checkpoint& first = result.checkpoints.front();
         const soak::Checkpoint& last = result.checkpoints.back();
-        std::printf("%ld sessions in %.1f s (%.2f ms each); %ld presses, %ld print calls on the hosts\n",
-                    result.sessions, last.seconds,
-                    last.seconds * 1000.0 / static_cast<double>(result.sessions), result.prints,
-                    result.hostPrintCalls);
         std::printf(
-            "growth from the first checkpoint to the last: handles %+ld, GDI objects %+ld, private %+.1f "
-            "KB\n",
+            "%ld sessions in %.1f s (%.2f ms each), %ld of them with a reload; %ld presses, %ld print calls "
+            "on "
+            "the hosts\n",
+            result.sessions, last.seconds, last.seconds * 1000.0 / static_cast<double>(result.sessions),
+            result.reloads, result.prints, result.hostPrintCalls);
+        std::printf(
+            "growth from the first checkpoint to the last: handles %+ld, TLS slot %+ld, GDI objects %+ld, "
+            "private %+.1f KB\n",
             static_cast<long>(last.handles) - static_cast<long>(first.handles),
+            static_cast<long>(last.nextTlsSlot) - static_cast<long>(first.nextTlsSlot),
             static_cast<long>(last.gdiObjects) - static_cast<long>(first.gdiObjects),
             (static_cast<double>(last.privateBytes) - static_cast<double>(first.privateBytes)) / 1024.0);
         std::printf("sessions with findings: %ld\n", result.sessionsWithFindings);
