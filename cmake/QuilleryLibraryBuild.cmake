@@ -26,7 +26,7 @@ ExternalProject_Add(quillery_library_build
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${library_dir} --target Quillery
   # Its own build knows whether anything changed; asking it costs a fraction of a second.
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${library_built}
+  BUILD_BYPRODUCTS ${library_built} ${library_built}.map
   INSTALL_COMMAND ""
   # Its output goes to files under <build>/library, and is shown here only when a step fails.
   LOG_CONFIGURE ON
@@ -36,9 +36,12 @@ ExternalProject_Add(quillery_library_build
 set(library_shipped ${CMAKE_BINARY_DIR}/bin/Quillery.dll)
 quillery_sign_command(library_ship ${library_shipped})
 list(INSERT library_ship 1 -DOBJCOPY=${CMAKE_OBJCOPY} -DSTRIP=${CMAKE_STRIP})
+# The file that ships, for whatever names it (the hardening and bill-of-materials checks read its map beside it).
+set(QUILLERY_LIBRARY_FILE ${library_shipped})
 add_custom_command(
-  OUTPUT ${library_shipped} ${library_shipped}.debug
+  OUTPUT ${library_shipped} ${library_shipped}.debug ${library_shipped}.map
   COMMAND ${CMAKE_COMMAND} -E copy ${library_built} ${library_shipped}
+  COMMAND ${CMAKE_COMMAND} -E copy ${library_built}.map ${library_shipped}.map
   COMMAND ${library_ship}
   DEPENDS ${library_built} quillery_library_build
   COMMENT "Shipping the library built by ${QUILLERY_LIBRARY_TOOLCHAIN}"

@@ -85,9 +85,14 @@ function(quillery_sign_command var file)
       PARENT_SCOPE)
 endfunction()
 
-function(quillery_ship target)
-  # The toolchain file names what only shipped files may declare of themselves.
+# Links a target as what ships is linked: what only shipped files may declare of themselves (the toolchain file
+# names it), and the linker's map beside the file. A library built to be shipped by another build is linked so too.
+function(quillery_link_as_shipped target)
   target_link_options(${target} PRIVATE ${QUILLERY_SHIPPED_LINK_OPTIONS} "LINKER:-Map=$<TARGET_FILE:${target}>.map")
+endfunction()
+
+function(quillery_ship target)
+  quillery_link_as_shipped(${target})
   quillery_sign_command(sign $<TARGET_FILE:${target}>)
   # The debug information goes to <file>.debug beside the binary, where debuggers look for the linked file.
   list(INSERT sign 1 -DOBJCOPY=${CMAKE_OBJCOPY} -DSTRIP=${CMAKE_STRIP})
