@@ -185,6 +185,33 @@ if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install
 fi
 rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
+# The fleet tools' recipes (docs/administrators.md, docs/fleet/) as far as Wine goes: Intune's detection script
+# keeps one line under 2,048 characters and its exit code, 0 while the group shows and 1 once Word stopped loading
+# the add-in for the user; the remediation's --repair, run elevated (as Wine runs everything), is refused with 3.
+word_key='HKCU\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect'
+# What the user's key adds goes again: from the first part of its path that was not there.
+made=$word_key
+for part in 'HKCU\Software\Microsoft\Office' 'HKCU\Software\Microsoft\Office\Word' \
+            'HKCU\Software\Microsoft\Office\Word\Addins'; do
+    wine64 reg query "$part" >/dev/null 2>&1 || { made=$part; break; }
+done
+for bitness in "${bitnesses[@]}"; do
+    summary=$(doctor_of "$bitness" --summary)
+    rc=$?
+    summary=${summary//$'\r'/}
+    [ "$rc" = 0 ] && [ "$(wc -l <<<"$summary")" = 1 ] && [ "${#summary}" -lt 2048 ] &&
+        [[ "$summary" == "Quillery 1.41.0.0 "* ]] ||
+        fail "the $bitness-bit doctor's summary is not one short line, exit code 0: $rc $summary"
+    wine64 reg add "$word_key" /v LoadBehavior /t REG_DWORD /d 2 /f >/dev/null 2>&1
+    summary=$(doctor_of "$bitness" --summary)
+    rc=$?
+    [ "$rc" = 1 ] && grep -q "BROKEN office.word" <<<"$summary" ||
+        fail "the $bitness-bit summary does not name Word's key, exit code 1: $rc $summary"
+    doctor_of "$bitness" --repair --summary >/dev/null 2>&1
+    rc=$?
+    [ "$rc" = 3 ] || fail "an elevated --repair of the $bitness-bit doctor ended with $rc, not 3"
+    wine64 reg delete "$made" /f >/dev/null 2>&1
+done
 # Office of each bitness loads its library from the installed files. The user who installed chooses two-sided
 # printing in Word at once, without logging on again: the choice is kept.
 for bitness in "${bitnesses[@]}"; do
