@@ -87,6 +87,20 @@ public:
         fixtures::setString(root, path, "", text, view);
         undo_.push_back([=] { fixtures::setString(root, path, "", before, view); });
     }
+    // A folder under the other bitness's Program Files with that bitness's add-in and, beside it, a planted
+    // quillery-doctor.exe of that bitness that is not signed; gone with the row. Its DLL's path.
+    std::wstring intoProgramFiles() {
+        const std::wstring folder = programFiles(Bits::Other) + L"\\QuilleryPlanted";
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        ::CopyFileW(peerFile(L"Quillery.dll").c_str(), (folder + L"\\Quillery.dll").c_str(), FALSE);
+        ::CopyFileW(peerFile(L"quillery-planted.exe").c_str(), (folder + L"\\quillery-doctor.exe").c_str(), FALSE);
+        undo_.push_back([folder] {
+            for (const wchar_t* file : {L"Quillery.dll", L"quillery-doctor.exe"})
+                ::DeleteFileW((folder + L"\\" + file).c_str());
+            ::RemoveDirectoryW(folder.c_str());
+        });
+        return folder + L"\\Quillery.dll";
+    }
     void setDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
         keys_.push_back(std::make_unique<fixtures::CreatedKey>(root, path));
         fixtures::setDword(root, path, name, value);
@@ -112,7 +126,8 @@ struct HostileRow {
     bool wordLoadBehaviorKept;  // the user's LoadBehavior 2 is still there afterwards
 };
 
-const std::string kOtherPrefix = sizeof(void*) == 8 ? "32-bit." : "64-bit.";
+const std::string kOtherBits = sizeof(void*) == 8 ? "32-bit" : "64-bit";
+const std::string kOtherPrefix = kOtherBits + ".";
 
 std::vector<HostileRow> hostileRows() {
     const std::wstring repairArguments = L"--json --repair --restore-file \"" + Trap::restoreFile() + L"\"";
@@ -143,6 +158,17 @@ std::vector<HostileRow> hostileRows() {
          Rights::Elevated,
          true,
          {{"class.load", "broken: QuilleryPlanted.dll is not an absolute path"}},
+         1,
+         false},
+        {"the machine's class of the other bitness names a doctor beside it that is not signed",
+         {{Sign::ClickToRun, Bits::This}, {Sign::Outlook, Bits::Other}},
+         [](Trap& trap) {
+             trap.replace(HKEY_LOCAL_MACHINE, kConnectServer, ascii(trap.intoProgramFiles()), fixtures::otherView());
+         },
+         L"--json",
+         Rights::Elevated,
+         false,
+         {{"addin." + kOtherBits, "broken: ...is not run: it is not signed, and this doctor is"}},
          1,
          false},
         {"--repair run elevated",
