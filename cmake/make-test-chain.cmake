@@ -1,10 +1,24 @@
 # Makes the throwaway signing chain of one build in CHAIN_DIR: a root, a code-signing certificate and a
 # time-stamping certificate issued by it, with their keys. It signs test builds only; nothing outside the
-# build directory trusts it, and it is made again with the build directory.
+# build directory trusts it, and it is made again when any of its files is missing.
 #   cmake -DOPENSSL=<openssl> -DCHAIN_DIR=<dir> -DSIGNER=<code-signing subject> -P make-test-chain.cmake
 
 file(MAKE_DIRECTORY "${CHAIN_DIR}")
 set(days 3650)
+
+# Both Windows builds of a checkout name one folder, and each build's Ninja runs this once of its own accord
+# (its log has no record of the other's run): a complete chain is kept, or the second build would sign with a
+# new signer while the first build's files carry the old one.
+set(complete TRUE)
+foreach(file test-root.key test-root.crt test-root.cer code-signing.crt code-signing.key time-stamping.crt
+             time-stamping.key)
+  if(NOT EXISTS "${CHAIN_DIR}/${file}")
+    set(complete FALSE)
+  endif()
+endforeach()
+if(complete)
+  return()
+endif()
 
 function(run)
   execute_process(COMMAND "${OPENSSL}" ${ARGN} WORKING_DIRECTORY "${CHAIN_DIR}" RESULT_VARIABLE result
