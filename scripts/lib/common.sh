@@ -3,17 +3,17 @@
 
 QUILLERY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# Packages that the builds, the tests, the fuzzers and the benchmarks need (Debian names).
-# wine32:i386 is the 32-bit loader that runs 32-bit programs in the 64-bit prefix, as 32-bit Office runs on
-# 64-bit Windows. Python writes the bill of materials and dates what wixl wrote (olefile); pefile is the
-# second judge of the release's hardening, jsonschema checks the bill of materials against the SPDX schema.
-QUILLERY_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix mingw-w64-tools wine64
-                   wine32:i386 googletest libbenchmark-dev clang libclang-rt-14-dev locales wixl msitools
-                   osslsigncode nlohmann-json3-dev python3 python3-olefile python3-pefile python3-jsonschema
-                   graphviz)
-# What the demo needs besides: a virtual X screen for the About box's screenshots, xwd and ImageMagick, and fonts
-# with Japanese and Hebrew letters for the pictures in those languages.
-QUILLERY_DEMO_PACKAGES=(xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-core)
+# The programs a run starts are Debian's, as on a fresh machine: a developer's own ones earlier on the PATH
+# (pyenv's python3 without Debian's Python modules, a cmake in /usr/local) come after them.
+export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
+
+# The Debian packages of the groups named ("test", "demo"), from scripts/lib/packages.txt, one a line.
+packages_of() {
+    awk -v groups=" $* " '!/^#/ && NF >= 2 && index(groups, " " $1 " ") { print $2 }' \
+        "$QUILLERY_ROOT/scripts/lib/packages.txt"
+}
+mapfile -t QUILLERY_PACKAGES < <(packages_of test)
+mapfile -t QUILLERY_DEMO_PACKAGES < <(packages_of demo)
 
 # Installs whatever of the given packages is missing. As root it runs apt-get; otherwise it prints the one line
 # to run and fails.
