@@ -24,7 +24,7 @@ for argument in "$@"; do
 done
 [ ${#commands[@]} -gt 0 ] || commands=(scripts/demo.sh scripts/test.sh)
 [ "$(id -u)" -eq 0 ] || { echo "scripts/fresh-machine.sh makes a Debian root and enters it: run it as root" >&2; exit 1; }
-ensure_packages $(packages_of fresh)
+ensure_packages debootstrap
 
 DIR=${QUILLERY_FRESH_DIR:-$QUILLERY_ROOT/build/fresh-machine}
 ROOT="$DIR/root"
