@@ -85,9 +85,39 @@ function(quillery_sign_command var file)
       PARENT_SCOPE)
 endfunction()
 
+# The C runtime's TLS support (tlssup.o of MinGW-w64's libmingw32.a) hands Windows two TLS callbacks, which the
+# loader calls through a pointer: both must be in the guard's table, and the runtime's objects carry no guard
+# information. One of them is a static function, which nothing outside its object can name; the toolchain of
+# what ships links a copy of the object in which it is global, so that the load configuration's table supplement
+# (win/image/LoadConfiguration*.c) lists it. Nothing else in the copy changes, and the archive's own member is
+# then never taken.
+if(QUILLERY_LOAD_CONFIGURATION)
+  set(runtime_dir ${CMAKE_BINARY_DIR}/runtime)
+  file(MAKE_DIRECTORY ${runtime_dir})
+  set(mingw_runtime /usr/${QUILLERY_TRIPLE}/lib/libmingw32.a)
+  execute_process(COMMAND ${CMAKE_AR} t ${mingw_runtime} OUTPUT_VARIABLE members COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCH "[^\n]*-tlssup\.o" tls_member "${members}")
+  execute_process(COMMAND ${CMAKE_AR} x ${mingw_runtime} ${tls_member} WORKING_DIRECTORY ${runtime_dir}
+                  COMMAND_ERROR_IS_FATAL ANY)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(tls_destructor __dyn_tls_dtor)
+  else()
+    set(tls_destructor ___dyn_tls_dtor@12)
+  endif()
+  set(QUILLERY_TLS_SUPPORT ${runtime_dir}/tlssup.o)
+  execute_process(COMMAND ${CMAKE_OBJCOPY} --globalize-symbol=${tls_destructor} ${runtime_dir}/${tls_member}
+                          ${QUILLERY_TLS_SUPPORT} COMMAND_ERROR_IS_FATAL ANY)
+endif()
+
 # Links a target as what ships is linked: what only shipped files may declare of themselves (the toolchain file
 # names it), and the linker's map beside the file. A library built to be shipped by another build is linked so too.
+# The toolchain of what ships (cmake/ShippedToolchain.cmake) adds the image's own parts: its load configuration
+# and the stack protector's canary with its seed.
 function(quillery_link_as_shipped target)
+  if(QUILLERY_LOAD_CONFIGURATION)
+    target_sources(${target} PRIVATE ${QUILLERY_LOAD_CONFIGURATION} ${CMAKE_SOURCE_DIR}/win/image/StackGuard.c)
+    target_link_options(${target} PRIVATE ${QUILLERY_TLS_SUPPORT})
+  endif()
   target_link_options(${target} PRIVATE ${QUILLERY_SHIPPED_LINK_OPTIONS} "LINKER:-Map=$<TARGET_FILE:${target}>.map")
 endfunction()
 

@@ -21,10 +21,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++ -Wl
 # .def files export them by their plain names, as the platform looks them up, and the linker ties the two.
 set(CMAKE_SHARED_LINKER_FLAGS_INIT
     "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase,--nxcompat -Wl,--enable-stdcall-fixup")
-# What ships declares that it has no structured exception handler, so Windows calls none in it (what SafeSEH
-# asks of a 32-bit image): nothing in it registers one, which the release test proves of every shipped file by
-# finding no access to the handler chain's head (fs:0). C++ exceptions unwind by DWARF tables here, not by SEH.
-set(QUILLERY_SHIPPED_LINK_OPTIONS -Wl,--no-seh)
 # In the tests' 64-bit prefix a 32-bit program runs under WOW64, as 32-bit Office does on 64-bit Windows.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 
@@ -32,5 +28,5 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 set(QUILLERY_WIDL          i686-w64-mingw32-widl --win32)
 set(QUILLERY_STDOLE2_DIR   /usr/lib/i386-linux-gnu/wine/i386-windows)
 
-# The library that ships is built by the win32 thread-model compilers (the reason is in that file).
-set(QUILLERY_LIBRARY_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-i686-win32.cmake)
+# What ships is built by clang and lld in a build of its own (the reason is in that file).
+set(QUILLERY_LIBRARY_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/shipped-i686.cmake)

@@ -27,3 +27,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # The type library compiler for this machine, and where the 64-bit Wine keeps the stdole2 library it imports.
 set(QUILLERY_WIDL          x86_64-w64-mingw32-widl --win64)
 set(QUILLERY_STDOLE2_DIR   /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+
+# What ships is built by clang and lld in a build of its own (the reason is in that file).
+set(QUILLERY_LIBRARY_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/shipped-x86_64.cmake)

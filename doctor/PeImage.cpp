@@ -1,5 +1,7 @@
 #include "doctor/PeImage.h"
 
+#include <cstdio>
+
 namespace doctor {
 namespace {
 
@@ -19,6 +21,12 @@ constexpr std::size_t kImportDescriptorSize = 20;
 constexpr std::size_t kDelayDescriptorSize = 32;
 constexpr std::size_t kDebugEntrySize = 28;
 constexpr uint32_t kDebugTypeExDllCharacteristics = 20;
+constexpr std::size_t kMostGuardFunctions = 1 << 20;
+constexpr std::size_t kMostExports = 1 << 16;
+constexpr std::size_t kMostTlsCallbacks = 64;
+constexpr std::size_t kRuntimeFunctionSize = 12;
+constexpr uint8_t kUnwindExceptionHandler = 0x1;
+constexpr uint8_t kUnwindTerminationHandler = 0x2;
 constexpr uint16_t kCertificateRevision2 = 0x0200;
 constexpr uint16_t kCertificatePkcsSignedData = 0x0002;
 
@@ -167,6 +175,7 @@ std::optional<PeImage> readPeHeaders(const unsigned char* bytes, std::size_t siz
     image.imageBase = image.pe32Plus ? file.number(optional + 24, 8).value_or(0) : file.u32(optional + 28);
     image.sectionAlignment = file.u32(optional + 32);
     image.fileAlignment = file.u32(optional + 36);
+    image.entryPoint = file.u32(optional + 16);
     image.checkSum = file.u32(optional + 64);
     image.dllCharacteristics = file.u16(optional + 70);
     const uint32_t declared = file.u32(optional + directoryCountAt);
@@ -240,6 +249,146 @@ std::optional<uint32_t> symbolAddress(const PeImage& image, const unsigned char*
         index += static_cast<uint32_t>(file.number(at + 17, 1).value_or(0));
     }
     return std::nullopt;
+}
+
+namespace {
+
+// The image address of an address as the image writes it (at its preferred base); nullopt outside the image.
+std::optional<uint32_t> imageAddress(const PeImage& image, uint64_t written) {
+    if (written < image.imageBase || written - image.imageBase > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(written - image.imageBase);
+}
+
+}  // namespace
+
+std::optional<PeLoadConfiguration> readLoadConfiguration(const PeImage& image, const unsigned char* bytes,
+                                                         std::size_t size) {
+    const Bytes file(bytes, size);
+    const PeRange directory = image.directory(PeDirectory::LoadConfig);
+    if (directory.address == 0 || directory.size == 0) return std::nullopt;
+    const auto at = image.fileOffsetOf(directory.address);
+    if (!at || !file.holds(*at, 4)) return std::nullopt;
+    PeLoadConfiguration config;
+    config.size = file.u32(*at);
+    if (!file.holds(*at, config.size)) return std::nullopt;
+    // The two layouts: where each field lies, and how wide an address is.
+    const std::size_t word = image.pe32Plus ? 8 : 4;
+    const std::size_t dependentAt = image.pe32Plus ? 78 : 54;
+    const std::size_t cookieAt = image.pe32Plus ? 88 : 60;
+    const std::size_t checkAt = image.pe32Plus ? 112 : 72;
+    const auto field = [&](std::size_t offset, std::size_t width) -> uint64_t {
+        return offset + width <= config.size ? file.number(*at + offset, width).value_or(0) : 0;
+    };
+    config.dependentLoadFlags = static_cast<uint16_t>(field(dependentAt, 2));
+    config.securityCookie = field(cookieAt, word);
+    config.guardCheckFunction = field(checkAt, word);
+    config.guardDispatchFunction = field(checkAt + word, word);
+    const uint64_t table = field(checkAt + 2 * word, word);
+    const uint64_t count = field(checkAt + 3 * word, word);
+    config.guardFlags = static_cast<uint32_t>(field(checkAt + 4 * word, 4));
+    if (table == 0 || count == 0) return config;
+    const std::size_t stride = 4 + (config.guardFlags >> kGuardCfTableStrideShift);
+    const auto tableAddress = imageAddress(image, table);
+    const auto tableAt = tableAddress ? image.fileOffsetOf(*tableAddress) : std::nullopt;
+    if (count > kMostGuardFunctions || !tableAt ||
+        !file.holds(*tableAt, static_cast<std::size_t>(count) * stride))
+        return std::nullopt;
+    for (std::size_t index = 0; index < count; ++index)
+        config.guardFunctions.push_back(file.u32(*tableAt + index * stride));
+    return config;
+}
+
+std::optional<std::vector<PeCallTarget>> callTargetsFromOutside(const PeImage& image,
+                                                                const unsigned char* bytes,
+                                                                std::size_t size) {
+    const Bytes file(bytes, size);
+    std::vector<PeCallTarget> targets;
+    if (image.entryPoint != 0) targets.push_back({image.entryPoint, "entry point"});
+
+    // Exports: the address table, with each name that points into it.
+    const PeRange exports = image.directory(PeDirectory::Export);
+    if (exports.address != 0 && exports.size != 0) {
+        const auto at = image.fileOffsetOf(exports.address);
+        if (!at || !file.holds(*at, 40)) return std::nullopt;
+        const uint32_t functionCount = file.u32(*at + 20);
+        const uint32_t nameCount = file.u32(*at + 24);
+        const auto functions = image.fileOffsetOf(file.u32(*at + 28));
+        const auto names = image.fileOffsetOf(file.u32(*at + 32));
+        const auto ordinals = image.fileOffsetOf(file.u32(*at + 36));
+        if (functionCount > kMostExports || nameCount > functionCount || !functions ||
+            !file.holds(*functions, std::size_t{functionCount} * 4) ||
+            (nameCount != 0 && (!names || !ordinals || !file.holds(*names, std::size_t{nameCount} * 4) ||
+                                !file.holds(*ordinals, std::size_t{nameCount} * 2))))
+            return std::nullopt;
+        std::vector<std::string> exportNames(functionCount);
+        for (uint32_t index = 0; index < nameCount; ++index) {
+            const uint16_t ordinal = file.u16(*ordinals + index * 2);
+            const auto nameAt = image.fileOffsetOf(file.u32(*names + index * 4));
+            const auto name = nameAt ? file.name(*nameAt, kLongestLibraryName) : std::nullopt;
+            if (ordinal >= functionCount || !name) return std::nullopt;
+            exportNames[ordinal] = *name;
+        }
+        for (uint32_t index = 0; index < functionCount; ++index) {
+            const uint32_t address = file.u32(*functions + index * 4);
+            // An address inside the export directory forwards to another library's export.
+            if (address == 0 || (address >= exports.address && address - exports.address < exports.size))
+                continue;
+            targets.push_back({address, "export " + (exportNames[index].empty() ? "#" + std::to_string(index)
+                                                                                : exportNames[index])});
+        }
+    }
+
+    // TLS callbacks: a zero-terminated array of addresses as written.
+    const PeRange tls = image.directory(PeDirectory::Tls);
+    if (tls.address != 0 && tls.size != 0) {
+        const std::size_t word = image.pe32Plus ? 8 : 4;
+        const auto at = image.fileOffsetOf(tls.address);
+        if (!at || !file.holds(*at, 4 * word)) return std::nullopt;
+        const uint64_t callbacks = file.number(*at + 3 * word, word).value_or(0);
+        if (callbacks != 0) {
+            const auto listAddress = imageAddress(image, callbacks);
+            const auto list = listAddress ? image.fileOffsetOf(*listAddress) : std::nullopt;
+            if (!list) return std::nullopt;
+            for (std::size_t index = 0;; ++index) {
+                if (index == kMostTlsCallbacks || !file.holds(*list + index * word, word))
+                    return std::nullopt;
+                const uint64_t callback = file.number(*list + index * word, word).value_or(0);
+                if (callback == 0) break;
+                const auto address = imageAddress(image, callback);
+                if (!address) return std::nullopt;
+                targets.push_back({*address, "TLS callback " + std::to_string(index + 1)});
+            }
+        }
+    }
+
+    // A 64-bit image's unwind information: each function's UNWIND_INFO, whose exception or termination
+    // handler the system's dispatcher calls. A chained entry carries no handler of its own.
+    const PeRange pdata = image.directory(PeDirectory::Exception);
+    if (image.pe32Plus && pdata.address != 0 && pdata.size != 0) {
+        const auto at = image.fileOffsetOf(pdata.address);
+        if (!at || !file.holds(*at, pdata.size)) return std::nullopt;
+        std::vector<uint32_t> seen;
+        for (std::size_t entry = 0; entry + kRuntimeFunctionSize <= pdata.size;
+             entry += kRuntimeFunctionSize) {
+            const uint32_t begin = file.u32(*at + entry);
+            const auto unwind = image.fileOffsetOf(file.u32(*at + entry + 8) & ~1u);
+            if (!unwind || !file.holds(*unwind, 4)) return std::nullopt;
+            const uint8_t flags = static_cast<uint8_t>((file.u16(*unwind) & 0xFF) >> 3);
+            if (!(flags & (kUnwindExceptionHandler | kUnwindTerminationHandler))) continue;
+            const std::size_t codes = (file.u16(*unwind + 2) & 0xFF);
+            const std::size_t handlerAt = *unwind + 4 + ((codes + 1) & ~std::size_t{1}) * 2;
+            if (!file.holds(handlerAt, 4)) return std::nullopt;
+            const uint32_t handler = file.u32(handlerAt);
+            bool known = false;
+            for (uint32_t address : seen) known = known || address == handler;
+            if (known) continue;
+            seen.push_back(handler);
+            char text[48];
+            std::snprintf(text, sizeof text, "exception handler of 0x%X", begin);
+            targets.push_back({handler, text});
+        }
+    }
+    return targets;
 }
 
 bool hasAuthenticodeSignature(const PeImage& image, const unsigned char* bytes, std::size_t size) {

@@ -36,10 +36,13 @@ constexpr uint32_t kDllExCetCompat = 0x0001;
 
 // The data directories the readers of an image ask for (IMAGE_DIRECTORY_ENTRY_*).
 enum class PeDirectory : std::size_t {
+    Export = 0,
     Import = 1,
+    Exception = 3,
     Security = 4,  // its address is a file offset, not a memory address
     Relocation = 5,
     Debug = 6,
+    Tls = 9,
     LoadConfig = 10,
     DelayImport = 13,
 };
@@ -66,6 +69,7 @@ struct PeImage {
     uint64_t imageBase = 0;
     uint32_t sectionAlignment = 0;
     uint32_t fileAlignment = 0;
+    uint32_t entryPoint = 0;  // AddressOfEntryPoint; 0 for a library without one
     uint32_t checkSum = 0;
     uint16_t dllCharacteristics = 0;
     uint32_t extendedDllCharacteristics = 0;  // from the debug directory; 0 when it has none
@@ -96,6 +100,44 @@ std::optional<PeImage> readPeHeaders(const unsigned char* bytes, std::size_t siz
 // file (the same image, its sections' contents aside); nullopt when the table does not name it.
 std::optional<uint32_t> symbolAddress(const PeImage& image, const unsigned char* bytes, std::size_t size,
                                       const std::string& name);
+
+// IMAGE_GUARD_* (the load configuration's GuardFlags).
+constexpr uint32_t kGuardCfInstrumented = 0x00000100;
+constexpr uint32_t kGuardCfFunctionTablePresent = 0x00000400;
+// Every entry of the guard's function table is a 4-byte address and this many bytes of flags (bits 28 to 31).
+constexpr uint32_t kGuardCfTableStrideShift = 28;
+// LOAD_LIBRARY_SEARCH_SYSTEM32, and every other flag that names where a dependent library may be found.
+constexpr uint16_t kLoadLibrarySearchSystem32 = 0x0800;
+
+// What an image's load configuration (IMAGE_LOAD_CONFIG_DIRECTORY32/64) says of the loader's search for its
+// imports and of Control Flow Guard, with the guard's function table read out. Fields beyond the Size the
+// image declares read as zero, as Windows takes them.
+struct PeLoadConfiguration {
+    uint32_t size = 0;
+    uint16_t dependentLoadFlags = 0;
+    uint64_t securityCookie = 0;      // an address, as written (at the preferred base)
+    uint64_t guardCheckFunction = 0;  // addresses of the check and dispatch pointers
+    uint64_t guardDispatchFunction = 0;
+    uint32_t guardFlags = 0;
+    std::vector<uint32_t> guardFunctions;  // the table: image addresses of every valid indirect-call target
+};
+
+// The load configuration of `image`; nullopt when it has none, or when it or the guard table it names lies
+// outside the file.
+std::optional<PeLoadConfiguration> readLoadConfiguration(const PeImage& image, const unsigned char* bytes,
+                                                         std::size_t size);
+
+// An address in the image that code outside it calls through a pointer, and what hands it out.
+struct PeCallTarget {
+    uint32_t address = 0;
+    std::string what;  // "export Name", "entry point", "TLS callback 1", "exception handler of 0x1234"
+};
+
+// Every address that the loader, the system or a host reaches by an indirect call from what the image itself
+// says: its exports, its entry point, its TLS callbacks and, in a 64-bit image, each language handler that
+// its unwind information names. nullopt when one of those tables lies outside the file.
+std::optional<std::vector<PeCallTarget>> callTargetsFromOutside(const PeImage& image,
+                                                                const unsigned char* bytes, std::size_t size);
 
 // Whether the security directory holds an Authenticode signature: a WIN_CERTIFICATE of revision 2.0 with
 // PKCS#7 signed data, inside the file.

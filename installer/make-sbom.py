@@ -2,8 +2,8 @@
 """Writes the software bill of materials of one package (SPDX 2.3, JSON).
 
 It lists the package with its SHA-256, every file it installs with theirs, and what the toolchain linked into
-each program and library statically, as the linker's map of that file shows it: every archive a member was
-taken from and every object loaded from the system. Each of those is traced to the Debian package that holds
+each program and library statically, as the linker's map of that file shows it (GNU ld's or lld's): every
+archive a member was taken from and every object loaded from the system. Each of those is traced to the Debian package that holds
 it (dpkg), with that package's version, and to a component of the toolchain (GCC's libstdc++, libgcc or
 libssp, the MinGW-w64 runtime, winpthreads); a component's licences are read from its package's copyright
 file. Anything linked from the system that belongs to no known component stops the build: the bill of
@@ -52,10 +52,70 @@ def digest(path, algorithm):
 def linked_from_system(map_file):
     """The files under /usr that the linker took code from: archives a member was included from, and objects."""
     text = open(map_file, encoding="utf-8", errors="replace").read()
+    if text.startswith("Address "):
+        return linked_by_lld(text, map_file)
     members = text.split("Archive member included to satisfy reference by file (symbol)", 1)[-1]
     members = members.split("\nDiscarded input sections", 1)[0].split("\nMemory Configuration", 1)[0]
     found = {m for m in re.findall(r"^(/usr/\S+\.a)\(", members, re.M)}
     found |= set(re.findall(r"^LOAD (/usr/\S+\.o)$", text, re.M))
+    return sorted({os.path.realpath(path) for path in found})
+
+
+def archive_members(path):
+    """The member names of a GNU ar archive, read from its headers."""
+    names = []
+    with open(path, "rb") as file:
+        if file.read(8) != b"!<arch>\n":
+            return names
+        long_names = b""
+        while True:
+            header = file.read(60)
+            if len(header) < 60:
+                return names
+            name, size = header[:16].decode("latin-1").rstrip(), int(header[48:58])
+            if name == "//":
+                long_names = file.read(size)
+                size = 0
+            elif name.startswith("/") and name[1:].isdigit():
+                start = int(name[1:])
+                names.append(long_names[start:long_names.index(b"/\n", start)].decode("latin-1"))
+            elif name not in ("/", "/SYM64/"):
+                names.append(name.rstrip("/"))
+            file.seek(size + (size & 1), os.SEEK_CUR)
+
+
+def linked_by_lld(text, map_file):
+    """lld's map names an object given by its path with that path, and an archive's member by the member's name
+    alone. The archives are those of the folders the linker was told to search, which are the folders of the
+    start files it names by path: a member is traced to an archive of those folders that holds it (two
+    components holding one name would be ambiguous, and stop the build). A member no archive there holds is one
+    of the build's own objects."""
+    inputs = list(dict.fromkeys(re.findall(r"^[0-9a-f]+ [0-9a-f]+ +\d+ {9}(\S[^:]*):\(", text, re.M)))
+    objects = [path for path in inputs if path.startswith("/usr/")]
+    folders = list(dict.fromkeys(os.path.dirname(path) for path in objects))
+    holders = {}
+    for folder in folders:
+        for archive in sorted(os.listdir(folder)):
+            if archive.endswith(".a"):
+                for member in archive_members(os.path.join(folder, archive)):
+                    holders.setdefault(member, []).append(os.path.join(folder, archive))
+    found = set(objects)
+    members = [name for name in inputs if "/" not in name]
+    # Runtime archives share members (each of MinGW-w64's C runtimes holds the common ones): a member is traced to
+    # the archive that holds the most of what was linked (of identical copies, the one of the plainest name).
+    held = {}
+    for member in members:
+        for archive in holders.get(member, []):
+            held[archive] = held.get(archive, 0) + 1
+    for member in members:
+        archives = sorted(holders.get(member, []), key=lambda archive: (-held[archive], len(archive), archive))
+        kinds = {next((c[0] for c in COMPONENTS if re.search(c[1], a)), a) for a in archives}
+        if len(kinds) > 1:
+            sys.exit(f"{map_file}: {member} is in {', '.join(archives)}: which was linked cannot be told")
+        if archives:
+            found.add(archives[0])
+        elif not member.endswith(".obj"):
+            sys.exit(f"{map_file}: {member} is in no archive of {', '.join(folders)} and not one of ours")
     return sorted({os.path.realpath(path) for path in found})
 
 

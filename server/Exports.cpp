@@ -25,10 +25,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object) noexcept {
+// The platform's headers declare these two, without an exception specification, which a definition must repeat.
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
     return getClassObject(classId, iid, object);
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() noexcept {
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
     return addInModule().lockCount() == 0 ? S_OK : S_FALSE;
 }

@@ -42,8 +42,10 @@ bool systemHasDefaultPrinterQuery() noexcept {
 
 std::string PrinterQuery::defaultPrinterName() const noexcept {
     if (!systemHasDefaultPrinterQuery()) return std::string();
-    static const SpoolerLoader kSystemLoader;
-    const SpoolerLoader& loader = loader_ ? *loader_ : kSystemLoader;
+    // A local, not a function's static: the static's guard would take a semaphore from the C++ runtime (win32
+    // thread model) that no unload gives back.
+    const SpoolerLoader systemLoader;
+    const SpoolerLoader& loader = loader_ ? *loader_ : systemLoader;
     win::UniqueLibrary loaded;
     HMODULE spooler = loader.getModuleHandle(kSpoolerModule);
     if (!spooler) {

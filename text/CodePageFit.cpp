@@ -59,7 +59,7 @@ CodePageFit checkCodePageFit(const std::string& path) noexcept {
         fit.texts = written.size();
         // A file cut short by a NUL, which ends the add-in's text, has more keys written than shown.
         const std::size_t count = std::max(written.size(), shown.size());
-        static const std::string kNothing;
+        const std::string kNothing;
         for (std::size_t i = 0; i < count; ++i) {
             const std::string& writtenKey = i < written.size() ? written.key(i) : kNothing;
             const std::string& writtenValue = i < written.size() ? written.value(i) : kNothing;

@@ -13,12 +13,34 @@ namespace {
 using hardening::Verdict;
 
 // A library as we ship it: its .text starts with a call to the stack protector's failure routine, which its
-// debug file places 0x30 bytes in.
+// debug file places 0x30 bytes in; its entry point and its one export are in the guard's function table.
 PeFile shipped() {
     PeFile file;
     file.sections[0].data = {0xE8, 0x2B, 0, 0, 0};
     file.sections[0].data.resize(64, 0x90);
+    file.dllCharacteristics |= 0x4000;
+    file.cetCompatible = true;
+    file.entryPoint = 0x1000;
+    file.exports = {{"DllGetClassObject", 0x1010}};
+    file.loadConfigSize = 192;
+    file.dependentLoadFlags = 0x0800;
+    file.guardCheck = file.imageBase + 0x2000;
+    file.guardDispatch = file.imageBase + 0x2008;
+    file.guardFlags = 0x10500;
+    file.guardFunctions = {0x1000, 0x1010, 0x1020};
     return file;
+}
+
+// The same as a 32-bit library: no SEH handler, its own layout of the load configuration, no dispatch
+// pointer.
+void thirtyTwoBit(PeFile& f) {
+    f.pe32Plus = false;
+    f.dllCharacteristics |= 0x400;
+    f.machine = 0x014C;
+    f.imageBase = 0x6A580000;
+    f.loadConfigSize = 120;
+    f.guardCheck = f.imageBase + 0x2000;
+    f.guardDispatch = 0;
 }
 
 struct Row {
@@ -33,8 +55,10 @@ TEST(HardeningRules, EachRuleCatchesItsFault) {
         {"as shipped", [](PeFile&) {}, "", Verdict::Passed},
         {"not relocatable", [](PeFile& f) { f.dllCharacteristics &= ~0x40; }, "ASLR", Verdict::Failed},
         {"relocations stripped", [](PeFile& f) { f.characteristics |= 1; }, "ASLR", Verdict::Failed},
-        {"low entropy", [](PeFile& f) { f.dllCharacteristics &= ~0x20; }, "high-entropy ASLR", Verdict::Failed},
-        {"a base below 4 GB", [](PeFile& f) { f.imageBase = 0x10000000; }, "base above 4 GB", Verdict::Failed},
+        {"low entropy", [](PeFile& f) { f.dllCharacteristics &= ~0x20; }, "high-entropy ASLR",
+         Verdict::Failed},
+        {"a base below 4 GB", [](PeFile& f) { f.imageBase = 0x10000000; }, "base above 4 GB",
+         Verdict::Failed},
         {"data executable", [](PeFile& f) { f.dllCharacteristics &= ~0x100; }, "DEP", Verdict::Failed},
         {"writable code", [](PeFile& f) { f.sections[0].characteristics |= 0x80000000; }, "no writable code",
          Verdict::Failed},
@@ -42,11 +66,14 @@ TEST(HardeningRules, EachRuleCatchesItsFault) {
          Verdict::Failed},
         {"shared data", [](PeFile& f) { f.sections[1].characteristics |= 0x10000000; },
          "no shared writable section", Verdict::Failed},
-        {"a library of our own", [](PeFile& f) { f.imports.push_back("libssp-0.dll"); }, "system libraries only",
-         Verdict::Failed},
-        {"one loaded on first use", [](PeFile& f) { f.delayImports = {"helper.dll"}; }, "system libraries only",
-         Verdict::Failed},
-        {"debug information", [](PeFile& f) { f.sections.push_back({".debug_info", 0x42000040, {1}}); },
+        {"a library of our own", [](PeFile& f) { f.imports.push_back("libssp-0.dll"); },
+         "system libraries only", Verdict::Failed},
+        {"one loaded on first use", [](PeFile& f) { f.delayImports = {"helper.dll"}; },
+         "system libraries only", Verdict::Failed},
+        {"debug information",
+         [](PeFile& f) {
+             f.sections.push_back({".debug_info", 0x42000040, {1}});
+         },
          "no debug information", Verdict::Failed},
         {"unsigned", [](PeFile& f) { f.signature = false; }, "signed", Verdict::Failed},
         {"no function checks its canary", [](PeFile& f) { f.sections[0].data[0] = 0x90; }, "stack protector",
@@ -54,21 +81,34 @@ TEST(HardeningRules, EachRuleCatchesItsFault) {
         {"a 64-bit image has no SEH handlers", [](PeFile&) {}, "SafeSEH", Verdict::CannotApply},
         {"a 32-bit image that may have handlers",
          [](PeFile& f) {
-             f.pe32Plus = false;
-             f.machine = 0x014C;
-             f.imageBase = 0x6A580000;
+             thirtyTwoBit(f);
+             f.dllCharacteristics &= ~0x400;
          },
          "SafeSEH", Verdict::Failed},
-        {"one that declares none",
-         [](PeFile& f) {
-             f.pe32Plus = false;
-             f.machine = 0x014C;
-             f.dllCharacteristics |= 0x400;
-         },
-         "SafeSEH", Verdict::Passed},
-        {"no guard tables from GNU ld", [](PeFile&) {}, "Control Flow Guard", Verdict::Failed},
-        {"marked compatible with CET", [](PeFile& f) { f.cetCompatible = true; }, "CET shadow stack",
+        {"one that declares none", [](PeFile& f) { thirtyTwoBit(f); }, "SafeSEH", Verdict::Passed},
+        {"imports searched for beyond System32", [](PeFile& f) { f.dependentLoadFlags = 0x1000; },
+         "imports from System32 only", Verdict::Failed},
+        {"a 32-bit one from System32", [](PeFile& f) { thirtyTwoBit(f); }, "imports from System32 only",
          Verdict::Passed},
+        {"not marked for the guard", [](PeFile& f) { f.dllCharacteristics &= ~0x4000; }, "Control Flow Guard",
+         Verdict::Failed},
+        {"no instrumented code", [](PeFile& f) { f.guardFlags = 0x400; }, "Control Flow Guard",
+         Verdict::Failed},
+        {"no pointer for the dispatch", [](PeFile& f) { f.guardDispatch = 0; }, "Control Flow Guard",
+         Verdict::Failed},
+        {"a 32-bit image checks without one", [](PeFile& f) { thirtyTwoBit(f); }, "Control Flow Guard",
+         Verdict::Passed},
+        {"the entry point left out", [](PeFile& f) { f.guardFunctions.erase(f.guardFunctions.begin()); },
+         "guarded entries listed", Verdict::Failed},
+        {"an export left out",
+         [](PeFile& f) {
+             f.guardFunctions = {0x1000, 0x1020};
+         },
+         "guarded entries listed", Verdict::Failed},
+        {"not marked compatible with CET", [](PeFile& f) { f.cetCompatible = false; }, "CET shadow stack",
+         Verdict::Failed},
+        {"no shadow stack for 32-bit code", [](PeFile& f) { thirtyTwoBit(f); }, "CET shadow stack",
+         Verdict::CannotApply},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -1,8 +1,8 @@
 #pragma once
 
-// A PE file laid out byte by byte as GNU ld lays out our libraries (sections a page apart in memory, 512 bytes
-// apart in the file), for the tests of the readers of PE images: every field a row may want to spoil is a
-// member. No operating system needed.
+// A PE file laid out byte by byte as the linkers lay out our libraries (sections a page apart in memory, 512
+// bytes apart in the file), for the tests of the readers of PE images: every field a row may want to spoil is
+// a member. No operating system needed.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -33,6 +33,16 @@ struct PeFile {
     std::vector<std::string> delayImports;                             // a .didat section, when any
     std::vector<Symbol> symbols;
     bool cetCompatible = false;  // a debug directory with the extended characteristics
+    uint32_t entryPoint = 0;
+    std::vector<std::pair<std::string, uint32_t>>
+        exports;  // an .edata section, when any: names and addresses
+    // A load configuration (an .rdata section of its own, with the guard's function table after it), when
+    // loadConfigSize is not 0.
+    uint32_t loadConfigSize = 0;
+    uint16_t dependentLoadFlags = 0;
+    uint64_t guardCheck = 0, guardDispatch = 0;  // the pointers' addresses as written
+    uint32_t guardFlags = 0;
+    std::vector<uint32_t> guardFunctions;
     bool signature = true;       // a WIN_CERTIFICATE of PKCS #7 signed data at the end
     uint16_t certificateRevision = 0x0200;
 
@@ -57,6 +67,45 @@ struct PeFile {
         };
         addTable(".idata", 1, imports, 20, 12, 0);
         addTable(".didat", 13, delayImports, 32, 4, 1);
+        if (!exports.empty()) {
+            const uint32_t va = nextVa();
+            const std::size_t count = exports.size();
+            std::vector<unsigned char> data(40 + count * 10);
+            put(data, 20, count, 4);
+            put(data, 24, count, 4);
+            put(data, 28, va + 40, 4);
+            put(data, 32, va + 40 + 4 * count, 4);
+            put(data, 36, va + 40 + 8 * count, 4);
+            for (std::size_t at = 0; at < count; ++at) {
+                put(data, 40 + 4 * at, exports[at].second, 4);
+                put(data, 40 + 4 * count + 4 * at, va + data.size(), 4);
+                put(data, 40 + 8 * count + 2 * at, at, 2);
+                data.insert(data.end(), exports[at].first.begin(), exports[at].first.end());
+                data.push_back(0);
+            }
+            directory[0] = va;
+            directory[1] = static_cast<uint32_t>(data.size());
+            all.push_back({".edata", 0x40000040, data});
+        }
+        if (loadConfigSize != 0) {
+            const uint32_t va = nextVa();
+            const std::size_t word = pe32Plus ? 8 : 4, check = pe32Plus ? 112 : 72;
+            std::vector<unsigned char> data(std::max<std::size_t>(loadConfigSize, check + 5 * word));
+            put(data, 0, loadConfigSize, 4);
+            put(data, pe32Plus ? 78 : 54, dependentLoadFlags, 2);
+            put(data, check, guardCheck, word);
+            put(data, check + word, guardDispatch, word);
+            put(data, check + 2 * word, guardFunctions.empty() ? 0 : imageBase + va + data.size(), word);
+            put(data, check + 3 * word, guardFunctions.size(), word);
+            put(data, check + 4 * word, guardFlags, 4);
+            for (uint32_t function : guardFunctions) {
+                data.resize(data.size() + 4);
+                put(data, data.size() - 4, function, 4);
+            }
+            directory[10 * 2] = va;
+            directory[10 * 2 + 1] = loadConfigSize;
+            all.push_back({".rdata", 0x40000040, data});
+        }
         for (std::size_t index = 0; index < all.size(); ++index) {
             if (all[index].name == ".reloc") directory[5 * 2] = 0x1000 * static_cast<uint32_t>(index + 1);
             if (all[index].name == ".reloc") directory[5 * 2 + 1] = static_cast<uint32_t>(all[index].data.size());
@@ -86,6 +135,7 @@ struct PeFile {
         put(file, coff + 18, characteristics, 2);
         put(file, optional, pe32Plus ? 0x20B : 0x10B, 2);
         put(file, pe32Plus ? optional + 24 : optional + 28, imageBase, pe32Plus ? 8 : 4);
+        put(file, optional + 16, entryPoint, 4);
         put(file, optional + 32, sectionAlignment, 4);
         put(file, optional + 36, 0x200, 4);
         put(file, optional + 70, dllCharacteristics, 2);

@@ -1,5 +1,6 @@
 #include "tools/hardening/HardeningRules.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "doctor/Machine.h"
@@ -90,6 +91,58 @@ Finding stackProtector(const ImageBytes& shipped, const std::optional<ImageBytes
                   std::to_string(calls) + " functions call " + name + " when their canary was overwritten");
 }
 
+// The loader resolves the image's static imports from System32 alone, not from the folder of the program that
+// loads it (a user's folder, for a program run from one).
+Finding dependentLibrariesFromSystem32(const std::optional<doctor::PeLoadConfiguration>& config) {
+    const char* rule = "imports from System32 only";
+    if (!config)
+        return judged(rule, "", true, false,
+                      "no load configuration: the loader searches the program's folder first");
+    return judged(rule, "", true, config->dependentLoadFlags == doctor::kLoadLibrarySearchSystem32,
+                  "DependentLoadFlags " + hex(config->dependentLoadFlags));
+}
+
+Finding controlFlowGuard(const PeImage& image, const std::optional<doctor::PeLoadConfiguration>& config) {
+    const char* rule = "Control Flow Guard";
+    if (!has(image.dllCharacteristics, doctor::kDllGuardCf))
+        return judged(rule, "BA2008", true, false, "not marked GUARD_CF");
+    if (!config) return judged(rule, "BA2008", true, false, "GUARD_CF, but no load configuration");
+    const bool instrumented =
+        has(config->guardFlags, doctor::kGuardCfInstrumented | doctor::kGuardCfFunctionTablePresent);
+    // Windows writes its check into the pointer the load configuration names; without one nothing is checked.
+    const bool checkable =
+        config->guardCheckFunction != 0 && (!image.pe32Plus || config->guardDispatchFunction != 0);
+    return judged(rule, "BA2008", true, instrumented && checkable && !config->guardFunctions.empty(),
+                  "GuardFlags " + hex(config->guardFlags) + ", " +
+                      std::to_string(config->guardFunctions.size()) + " functions in the table" +
+                      (checkable ? "" : ", no check pointer for Windows to fill"));
+}
+
+// Every place outside the image calls into it through a pointer must be in the guard's table, or Windows
+// stops the process at the call: the entry point, the exports, the TLS callbacks and the unwind information's
+// handlers.
+Finding indirectTargetsListed(const ImageBytes& shipped,
+                              const std::optional<doctor::PeLoadConfiguration>& config) {
+    const char* rule = "guarded entries listed";
+    const auto targets =
+        doctor::callTargetsFromOutside(shipped.image, shipped.bytes.data(), shipped.bytes.size());
+    if (!targets)
+        return judged(rule, "BA2008", true, false, "the exports, TLS or unwind tables cannot be read");
+    if (!config || config->guardFunctions.empty())
+        return judged(rule, "BA2008", true, false, "no guard table");
+    std::string missing;
+    std::size_t missed = 0;
+    for (const doctor::PeCallTarget& target : *targets) {
+        if (std::binary_search(config->guardFunctions.begin(), config->guardFunctions.end(), target.address))
+            continue;
+        if (++missed <= 4)
+            missing += (missing.empty() ? "" : ", ") + target.what + " (" + hex(target.address) + ")";
+    }
+    return judged(rule, "BA2008", true, missed == 0,
+                  missed == 0 ? "all " + std::to_string(targets->size()) + " in the table"
+                              : std::to_string(missed) + " missing from the table: " + missing);
+}
+
 }  // namespace
 
 std::vector<Finding> checkImage(const ImageBytes& shipped, const std::optional<ImageBytes>& debug) {
@@ -155,16 +208,21 @@ std::vector<Finding> checkImage(const ImageBytes& shipped, const std::optional<I
         findings.push_back(notApplicable("SafeSEH", "BA2018", "64-bit code unwinds by tables, not by handlers on the stack"));
     } else {
         findings.push_back(judged("SafeSEH", "BA2018", true, has(image.dllCharacteristics, doctor::kDllNoSeh),
-                                  "NO_SEH: no handler in the image may be called (GNU ld writes no SafeSEH table)"));
+                                  "NO_SEH: no handler in the image may be called (so no SafeSEH table is needed)"));
     }
-    const bool guarded = has(image.dllCharacteristics, doctor::kDllGuardCf) &&
-                         image.directory(doctor::PeDirectory::LoadConfig).size != 0;
-    findings.push_back(judged("Control Flow Guard", "BA2008", false, guarded,
-                              guarded ? "GUARD_CF and a load configuration"
-                                      : "GCC and GNU ld write no guard tables (an LLVM toolchain does: clang -mguard=cf)"));
+    const auto config = doctor::readLoadConfiguration(image, shipped.bytes.data(), shipped.bytes.size());
+    findings.push_back(dependentLibrariesFromSystem32(config));
+    findings.push_back(controlFlowGuard(image, config));
+    findings.push_back(indirectTargetsListed(shipped, config));
     const bool cetCompatible = has(image.extendedDllCharacteristics, doctor::kDllExCetCompat);
-    findings.push_back(judged("CET shadow stack", "BA2025", false, cetCompatible,
-                              cetCompatible ? "CETCOMPAT" : "GNU ld cannot set CETCOMPAT (LLVM's lld-link can: /cetcompat)"));
+    if (image.pe32Plus) {
+        findings.push_back(
+            judged("CET shadow stack", "BA2025", true, cetCompatible,
+                   cetCompatible ? "CETCOMPAT" : "not marked compatible with the shadow stack"));
+    } else {
+        findings.push_back(
+            notApplicable("CET shadow stack", "BA2025", "the shadow stack guards 64-bit code"));
+    }
     return findings;
 }
 

@@ -8,8 +8,9 @@
 
 // What a customer's security team checks in every program and library we ship, as Microsoft's BinSkim checks it,
 // judged from the image alone with the doctor's PE reader. Each rule says which of BinSkim's it answers, and
-// whether a release must pass it or whether it names a limit of our toolchain (GCC and GNU ld write no Control
-// Flow Guard tables and cannot mark an image compatible with CET's shadow stack). Needs no operating system.
+// whether a release must pass it or whether it names a limit of our toolchain. Besides BinSkim's, the load
+// configuration must keep the loader to System32 for the image's imports, and every place Windows or a host
+// calls into the image through a pointer must be in the guard's table. Needs no operating system.
 namespace hardening {
 
 enum class Verdict { Passed, Failed, CannotApply };

@@ -1,0 +1,32 @@
+// The validating flavour's check and dispatch functions of 64-bit code (GuardValidator.c). The compiler calls the
+// check with the target in rcx and the dispatch with the target in rax, in place of the call itself, and counts
+// on every register's value but the flags: argument registers, xmm0 to xmm5 and the stack stay as they were.
+__asm__(
+    ".text\n"
+    ".p2align 4\n"
+    ".globl quillery_guard_check_validating\n"
+    "quillery_guard_check_validating:\n"
+    "  push %rax\n  push %rcx\n  push %rdx\n  push %r8\n  push %r9\n  push %r10\n  push %r11\n"
+    "  sub $0x80, %rsp\n"
+    "  movdqu %xmm0, 0x20(%rsp)\n  movdqu %xmm1, 0x30(%rsp)\n  movdqu %xmm2, 0x40(%rsp)\n"
+    "  movdqu %xmm3, 0x50(%rsp)\n  movdqu %xmm4, 0x60(%rsp)\n  movdqu %xmm5, 0x70(%rsp)\n"
+    "  call quillery_guard_validate\n"
+    "  movdqu 0x20(%rsp), %xmm0\n  movdqu 0x30(%rsp), %xmm1\n  movdqu 0x40(%rsp), %xmm2\n"
+    "  movdqu 0x50(%rsp), %xmm3\n  movdqu 0x60(%rsp), %xmm4\n  movdqu 0x70(%rsp), %xmm5\n"
+    "  add $0x80, %rsp\n"
+    "  pop %r11\n  pop %r10\n  pop %r9\n  pop %r8\n  pop %rdx\n  pop %rcx\n  pop %rax\n"
+    "  ret\n"
+    ".p2align 4\n"
+    ".globl quillery_guard_dispatch_validating\n"
+    "quillery_guard_dispatch_validating:\n"
+    "  push %rax\n  push %rcx\n  push %rdx\n  push %r8\n  push %r9\n  push %r10\n  push %r11\n"
+    "  sub $0x80, %rsp\n"
+    "  movdqu %xmm0, 0x20(%rsp)\n  movdqu %xmm1, 0x30(%rsp)\n  movdqu %xmm2, 0x40(%rsp)\n"
+    "  movdqu %xmm3, 0x50(%rsp)\n  movdqu %xmm4, 0x60(%rsp)\n  movdqu %xmm5, 0x70(%rsp)\n"
+    "  mov %rax, %rcx\n"
+    "  call quillery_guard_validate\n"
+    "  movdqu 0x20(%rsp), %xmm0\n  movdqu 0x30(%rsp), %xmm1\n  movdqu 0x40(%rsp), %xmm2\n"
+    "  movdqu 0x50(%rsp), %xmm3\n  movdqu 0x60(%rsp), %xmm4\n  movdqu 0x70(%rsp), %xmm5\n"
+    "  add $0x80, %rsp\n"
+    "  pop %r11\n  pop %r10\n  pop %r9\n  pop %r8\n  pop %rdx\n  pop %rcx\n  pop %rax\n"
+    "  jmp *%rax\n");
