@@ -106,37 +106,55 @@ def shell_programs(root, names):
 
 
 def cmake_programs(root):
-    """(program, where) for the toolchain files' compilers and tools and every program the CMake files find."""
-    found = []
+    """(program, where) for the toolchain files' compilers, linkers and tools and every program the CMake files
+    find or run by name."""
+    texts = {}
     for name in project_files(root, ["*.cmake", "CMakeLists.txt", "*/CMakeLists.txt"]):
         text = open(os.path.join(root, name), encoding="utf-8").read()
-        text = re.sub(r"(^|\s)#.*", r"\1", text)  # comments, kept line for line
+        texts[name] = re.sub(r"(^|\s)#.*", r"\1", text)  # comments, kept line for line
+    # A toolchain file may name a program through a variable that the file including it sets (the target triple).
+    values = {}
+    for text in texts.values():
+        for variable, value in re.findall(r"set\(\s*(\w+)\s+([A-Za-z0-9_./+-]+)\s*\)", text):
+            values.setdefault(variable, set()).add(value)
+
+    def expanded(word):
+        match = re.search(r"\$\{(\w+)\}", word)
+        if not match:
+            return [word]
+        return [result for value in sorted(values.get(match.group(1), ()))
+                for result in expanded(word.replace(match.group(0), value, 1))]
+
+    found = []
+    for name, text in texts.items():
+        def add(program, at):
+            line = text.count("\n", 0, at) + 1
+            found.extend((word, f"{name}:{line}") for word in expanded(program))
+
         for match in re.finditer(r"set\(\s*(CMAKE_(?:C|CXX|RC)_COMPILER|CMAKE_LINKER|CMAKE_CROSSCOMPILING_EMULATOR|"
-                                 r"QUILLERY_WIDL)\s+([^\s)]+)", text):
-            line = text.count("\n", 0, match.start()) + 1
+                                 r"CMAKE_OBJCOPY|CMAKE_STRIP|QUILLERY_WIDL)\s+([^\s)]+)", text):
             program = match.group(2)
-            found.append((program, f"{name}:{line}"))
+            add(program, match.start())
             # A compiler's own binutils come with it: the archiver, the symbol and object dumpers, the stripper.
             prefix = re.match(r"^(.*-w64-mingw32-)", program)
             if prefix and match.group(1) == "CMAKE_C_COMPILER":
-                for tool in ("ar", "nm", "objdump", "strip", "dlltool", "windres", "ld"):
-                    found.append((prefix.group(1) + tool, f"{name}:{line}"))
+                for tool in ("ar", "nm", "objdump", "objcopy", "strip", "dlltool", "windres", "ld"):
+                    add(prefix.group(1) + tool, match.start())
+        for match in re.finditer(r"--ld-path=([^\s\"]+)", text):
+            add(match.group(1), match.start())
         for match in re.finditer(r"find_program\(\s*\w+\s+(?:NAMES\s+)?([^)]*)\)", text):
-            line = text.count("\n", 0, match.start()) + 1
             words = match.group(1).split()
             paths = []
             if "PATHS" in words:
-                after = words[words.index("PATHS") + 1:]
-                paths = [word for word in after if not word.isupper()]
+                paths = [word for word in words[words.index("PATHS") + 1:] if not word.isupper()]
             for word in words:
                 if word.isupper() or word.startswith("$"):
                     break
-                found.append((word if not paths else os.path.join(paths[0], word), f"{name}:{line}"))
+                add(word if not paths else os.path.join(paths[0], word), match.start())
         for match in re.finditer(r"find_package\(\s*Git\b", text):
-            found.append(("git", f"{name}:{text.count(chr(10), 0, match.start()) + 1}"))
+            add("git", match.start())
         for match in re.finditer(r"\bCOMMAND\s+([A-Za-z][A-Za-z0-9_.+-]*)\b", text):
-            line = text.count("\n", 0, match.start()) + 1
-            found.append((match.group(1), f"{name}:{line}"))
+            add(match.group(1), match.start())
     return found
 
 
