@@ -1,4 +1,4 @@
-# What `cmake --graphviz` draws of the build (docs/dependencies.dot, the picture in docs/development.md): the
+# What `cmake --graphviz` draws of the build (docs/dependencies.dot, the picture in docs/inside.md): the
 # product's libraries and programs and the tools, with the direction of their dependencies; not the tests,
 # GoogleTest, the fuzzers or the system's libraries.
 set(GRAPHVIZ_GRAPH_NAME "quillery")

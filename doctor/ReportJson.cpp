@@ -7,6 +7,9 @@ namespace doctor {
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+// The form of the report that fleet tools parse by (quillery-doctor-report.schema.json, installed beside the
+// doctor): it rises only when a field goes, is renamed or changes its meaning, never for a field added.
+constexpr int kReportVersion = 1;
 
 // The length of the well-formed UTF-8 sequence at `at`, or 0 when there is none: no overlong forms, no
 // surrogates, nothing past U+10FFFF.
@@ -70,10 +73,11 @@ std::string jsonString(const std::string& text) {
 
 std::string reportJson(const Report& report, const RepairResult* repaired, const char* version,
                        std::string (*toUtf8)(const std::string&)) {
-    std::string out = "{\"version\":" + jsonString(version) + ",\"ribbonShows\":" +
-                      boolean(report.ribbonShows()) + ",\"hosts\":{\"word\":" + boolean(report.wordShows) +
-                      ",\"excel\":" + boolean(report.excelShows) +
-                      ",\"powerpoint\":" + boolean(report.powerPointShows) + "},\"links\":[";
+    std::string out =
+        "{\"reportVersion\":" + std::to_string(kReportVersion) + ",\"version\":" + jsonString(version) +
+        ",\"ribbonShows\":" + boolean(report.ribbonShows()) +
+        ",\"hosts\":{\"word\":" + boolean(report.wordShows) + ",\"excel\":" + boolean(report.excelShows) +
+        ",\"powerpoint\":" + boolean(report.powerPointShows) + "},\"links\":[";
     bool first = true;
     for (const Finding& finding : report.findings) {
         out += first ? "\n" : ",\n";

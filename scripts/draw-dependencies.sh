@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws how the build's libraries and programs depend on each other, from the build itself (CMake's --graphviz on
 # the 64-bit Windows flavour, filtered by CMakeGraphVizOptions.cmake), into docs/dependencies.dot and, with
-# Graphviz, the picture docs/dependencies.svg that docs/development.md shows.
+# Graphviz, the picture docs/dependencies.svg that docs/inside.md shows.
 #
 #   scripts/draw-dependencies.sh           writes both files
 #   scripts/draw-dependencies.sh --check   fails when docs/dependencies.dot is not what the build draws today

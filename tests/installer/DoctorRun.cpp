@@ -2,6 +2,9 @@
 
 #include <objbase.h>
 
+#include <cctype>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "tests/com/OtherBitness.h"
@@ -65,6 +68,22 @@ const nlohmann::json* lineOf(const nlohmann::json& report, const std::string& na
     return nullptr;
 }
 
+// Every report the tests see is kept in <build>/doctor-reports, where installer_report_schema_test checks
+// each against the schema the packages install beside the doctor: a report only a test provokes counts too.
+void keepReport(const std::string& report) {
+    static unsigned sequence = 0;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside";
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
+    }
+    const std::wstring folder = besideProgram(L"..\\doctor-reports");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::string file = ascii(folder) + "\\" + std::to_string(++sequence) + "-" + name + ".json";
+    std::ofstream(file, std::ios::binary) << report;
+    EXPECT_TRUE(std::ifstream(file).good()) << "could not keep the report in " << file;
+}
+
 }  // namespace
 
 std::string DoctorRun::link(const std::string& name) const {
@@ -113,6 +132,7 @@ DoctorRun runDoctor(const std::wstring& arguments, Rights rights, const std::wst
     if (arguments.find(L"--json") != std::wstring::npos && !run.output.empty()) {
         try {
             run.report = nlohmann::json::parse(run.output);
+            keepReport(run.output);
         } catch (const nlohmann::json::exception& error) {
             ADD_FAILURE() << "the report is not valid JSON: " << error.what() << "\n" << run.output;
         }

@@ -3,9 +3,11 @@
 # as it would for 32-bit Office on 64-bit Windows): its tables as msiinfo reads them back; a silent installation
 # after which each library it carries loads, from the installed files, in the host simulator of its bitness, shows
 # its texts with the copyright years filled in and keeps the installing user's choices; each library's rows
-# compared with what that library's own DllRegisterServer writes in its registry view; a second run of the same
-# package that repairs; a newer package that replaces it, and the older one refused over it; and a silent removal
-# that leaves both registry views and both Program Files folders as they were, each user's choices aside. The
+# compared with what that library's own DllRegisterServer writes in its registry view; the repairs the
+# administrators' guide gives (the package again, and one that rewrites every file), each bringing back a deleted
+# file and a deleted machine registry value; a newer package that replaces it, and the older one refused over it
+# with 1603; and a silent removal by product code that leaves both registry views and both Program Files folders as
+# they were, each user's choices aside. Every report of the installed doctors matches the schema installed beside them. The
 # printer driver is the one stand-in (a registry-only printer of the maker's, the default).
 #   package_test.sh <package> <newer package> <x64|x86> <folder of the 64-bit tools, or -> <folder of the 32-bit
 #                   tools> <copyright years of the installed string file>
@@ -61,7 +63,7 @@ grep -qE 'Active Setup\\Installed Components\\[^	]*	StubPath	#%%SystemRoot%\\Sys
 # Each bitness: its library and doctor, its installation key and its three add-in keys, in its own components.
 for bitness in "${bitnesses[@]}"; do
     suffix=$(suffix_of "$bitness")
-    for file in QuilleryDll:Quillery.dll DoctorExe:quillery-doctor.exe; do
+    for file in QuilleryDll:Quillery.dll DoctorExe:quillery-doctor.exe DoctorSchema:quillery-doctor-report.schema.json; do
         grep -q "^${file%%:*}$suffix	[^	]*	${file#*:}	" <<<"$files" || fail "the package lacks the $bitness-bit ${file#*:}"
     done
     for value in XMLStrings XMLWordLarge XMLWordLargeGeneric XMLExcelLarge XMLExcelLargeGeneric XMLPowerPointLarge \
@@ -162,14 +164,34 @@ snapshot >"$work/before"
 
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 doctor_of() { wine "$(folder_of "$1")\\quillery-doctor.exe" "${@:2}"; }
-# Whether the installed doctor of each bitness says that Office of that bitness shows the ribbon group.
+# msiexec's exit code as Windows gives it: Wine hands a Unix parent its low byte alone (1603 arrives as 67), so a
+# batch file in the prefix waits for msiexec and says the whole code.
+msiexec_code() {
+    printf '@start /wait msiexec %%*\r\n@echo %%errorlevel%%\r\n' >"$work/msiexec-code.bat"
+    wine64 cmd /c "$(winepath -w "$work/msiexec-code.bat")" "$@" 2>/dev/null | tr -d '\r' | tail -n 1
+}
+# Whether the installed doctor of each bitness says that Office of that bitness shows the ribbon group; its
+# report must match the schema installed beside it.
 ribbon_shows() {
     local bitness report
     for bitness in "${bitnesses[@]}"; do
         report=$(doctor_of "$bitness" --json) || true
-        python3 -c 'import json, sys; json.loads(sys.stdin.buffer.read())' <<<"$report" ||
-            fail "the $bitness-bit doctor's report is not valid JSON"
+        python3 -c 'import json, sys, jsonschema
+jsonschema.Draft202012Validator(json.load(open(sys.argv[1]))).validate(json.loads(sys.stdin.buffer.read()))' \
+            "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor-report.schema.json")" <<<"$report" ||
+            fail "the $bitness-bit doctor's report does not match its schema: $report"
         grep -q '"ribbonShows":true' <<<"$report" || return 1
+    done
+}
+
+# The string file the installation key names in every view: the language's, and the file in that language.
+strings_language() {
+    local bitness path
+    for bitness in "${bitnesses[@]}"; do
+        path=$(reg_of "$bitness" query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
+               awk -F'    ' '/XMLStrings/ { print $4 }')
+        [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "$bitness-bit XMLStrings is \"$path\""; return 1; }
+        grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
     done
 }
 
@@ -177,14 +199,21 @@ ribbon_shows() {
 # Wine's installer service has been seen to fail the very first installation in a fresh prefix on a loaded
 # machine, once, without a trace in the package; the first attempt keeps a log, and a failure shows its end and
 # is tried once more.
-if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /l*v 'C:\quillery-install.log' >/dev/null 2>&1; then
+if ! wine64 msiexec /i "$(winepath -w "$package")" /qn /norestart /l*v 'C:\quillery-install.log' >/dev/null 2>&1; then
     echo "first silent installation failed; the end of its log:"
     tr -d '\r\0' <"$(winepath -u 'C:\quillery-install.log')" | tail -n 25
     sleep 2
-    check "silent installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
+    check "silent installation" wine64 msiexec /i "$(winepath -w "$package")" /qn /norestart
 fi
 rm -f "$(winepath -u 'C:\quillery-install.log')"
 check "the doctor finds a healthy installation" ribbon_shows
+# Without QUILLERY_LANGUAGE, Wine's user (1033) gets English.
+strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
+for bitness in "${bitnesses[@]}"; do
+    cmp -s "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor-report.schema.json")" \
+        "$(dirname "$0")/../../doctor/quillery-doctor-report.schema.json" ||
+        fail "the $bitness-bit doctor has not its report's schema beside it"
+done
 # The fleet tools' recipes (docs/administrators.md, docs/fleet/) as far as Wine goes: Intune's detection script
 # keeps one line under 2,048 characters and its exit code, 0 while the group shows and 1 once Word stopped loading
 # the add-in for the user; the remediation's --repair, run elevated (as Wine runs everything), is refused with 3.
@@ -291,37 +320,43 @@ for bitness in "${bitnesses[@]}"; do
     for key in "${foreign[@]}"; do reg_of "$other" delete "HKLM\\Software\\Classes\\$key" /f >/dev/null 2>&1; done
 done
 
-# -- The same package again repairs --------------------------------------------------------------------------------
-# Word's add-in key of each bitness loses its LoadBehavior and a markup file goes: each doctor sees it broken.
-rm -f "$(winepath -u "$installed\\word.xml")"
-for bitness in "${bitnesses[@]}"; do
-    reg_of "$bitness" delete 'HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect' /v LoadBehavior /f \
-        >/dev/null 2>&1
-    doctor_of "$bitness" >/dev/null 2>&1 && fail "the $bitness-bit doctor missed a broken installation"
-    rm -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
-done
-check "second installation" wine64 msiexec /i "$(winepath -w "$package")" /qn
-check "the second installation repaired the markup file" test -f "$(winepath -u "$installed\\word.xml")"
-for bitness in "${bitnesses[@]}"; do
-    check "the second installation repaired the $bitness-bit doctor" \
-        test -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
-done
-check "the second installation repaired the add-in keys" ribbon_shows
+# -- The guide's repairs bring back a file and a machine registry value that went ----------------------------------
+# Before each row, a markup file and each bitness's doctor go, and Word's add-in key of each bitness loses its
+# LoadBehavior: each doctor sees the installation broken. Each row: the language the installation key must name
+# after the repair, and the repair's command line as the guide gives it (PACKAGE: the package): the package again,
+# and the repair that rewrites every file, whose short form /famus Wine's msiexec lacks.
+word_machine_key='HKLM\Software\Microsoft\Office\Word\Addins\TandrelQuillery.Connect'
+while read -r language options; do
+    command=()
+    for word in $options; do
+        [ "$word" = PACKAGE ] && word=$(winepath -w "$package")
+        command+=("$word")
+    done
+    rm -f "$(winepath -u "$installed\\word.xml")"
+    for bitness in "${bitnesses[@]}"; do
+        reg_of "$bitness" delete "$word_machine_key" /v LoadBehavior /f >/dev/null 2>&1
+        doctor_of "$bitness" >/dev/null 2>&1 && fail "the $bitness-bit doctor missed a broken installation"
+        rm -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
+    done
+    check "repair: msiexec $options" wine64 msiexec "${command[@]}"
+    check "msiexec $options brought back the markup file" test -f "$(winepath -u "$installed\\word.xml")"
+    for bitness in "${bitnesses[@]}"; do
+        check "msiexec $options brought back the $bitness-bit doctor" \
+            test -f "$(winepath -u "$(folder_of "$bitness")\\quillery-doctor.exe")"
+        reg_of "$bitness" query "$word_machine_key" /v LoadBehavior 2>/dev/null | grep -qE 'REG_DWORD +0x0*3\b' ||
+            fail "msiexec $options did not bring back the $bitness-bit Word's LoadBehavior"
+    done
+    strings_language "$language" >/dev/null || fail "after msiexec $options: $(strings_language "$language")"
+    check "the add-in works after msiexec $options" ribbon_shows
+done <<'REPAIRS'
+de /i PACKAGE /qn /norestart QUILLERY_LANGUAGE=de
+fr /i PACKAGE /qn /norestart REINSTALL=ALL REINSTALLMODE=amus QUILLERY_LANGUAGE=fr
+REPAIRS
 
 # -- The language: the command line's, else the user's (Wine's is 1033), else English ------------------------------
 # Each run installs the same package again (a repair) with QUILLERY_LANGUAGE as given ("-": none), as a user of
 # the locale given ("-": Wine's default, 1033, English), and expects the installation key to name that language's
-# file in every view. The first installation above named none.
-strings_language() {
-    local bitness path
-    for bitness in "${bitnesses[@]}"; do
-        path=$(reg_of "$bitness" query 'HKLM\Software\Corvane\Toolbar_Office' /v XMLStrings 2>/dev/null | tr -d '\r' |
-               awk -F'    ' '/XMLStrings/ { print $4 }')
-        [ "$path" = "$installed\\strings\\$1.xml" ] || { echo "$bitness-bit XMLStrings is \"$path\""; return 1; }
-        grep -q "Key=\"Lang\" Value=\"$1\"" "$(winepath -u "$path")" || { echo "$path is not in $1"; return 1; }
-    done
-}
-strings_language en >/dev/null || fail "without QUILLERY_LANGUAGE: $(strings_language en)"
+# file in every view.
 while read -r given locale expected; do
     property=() && [ "$given" != - ] && property=("QUILLERY_LANGUAGE=$given")
     user=() && [ "$locale" != - ] && user=(env LOCPATH="${QUILLERY_LOCALE_DIR:?no folder of generated locales}" LC_ALL="$locale")
@@ -347,14 +382,16 @@ installed_version "$newer" | grep -q "$(property "$newer" ProductVersion)" ||
 check "the upgraded installation works" ribbon_shows
 
 # -- The older package refuses to go over the newer ---------------------------------------------------------------
-wine64 msiexec /i "$(winepath -w "$package")" /qn >/dev/null 2>&1 && fail "the older package installed over the newer"
+# Its launch condition fails, and Windows Installer says so as it says every fatal error: 1603.
+rc=$(msiexec_code /i "$(winepath -w "$package")" /qn /norestart)
+[ "$rc" = 1603 ] || fail "the older package over the newer ended with $rc, not 1603"
 installed_version "$package" >/dev/null && fail "the older version is registered"
 installed_version "$newer" | grep -q "$(property "$newer" ProductVersion)" ||
     fail "the newer version is no longer registered"
 check "the newer installation still works" ribbon_shows
 
-# -- Silent removal leaves the machine as it was -------------------------------------------------------------------
-check "silent removal" wine64 msiexec /x "$(winepath -w "$newer")" /qn
+# -- Silent removal by product code leaves the machine as it was ---------------------------------------------------
+check "silent removal by product code" wine64 msiexec /x "$(property "$newer" ProductCode)" /qn /norestart
 # Each user's choices stay, the installing user's too; with that key taken away the machine is as it was.
 wine64 reg query "$user_key" /v CheckBoxDuplexWordID >/dev/null 2>&1 || fail "the removal took the user's choices"
 wine64 reg delete "$user_key" /f >/dev/null 2>&1
