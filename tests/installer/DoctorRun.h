@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/com/AddInEnvironment.h"
+#include "tests/support/MachineCertificate.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 
@@ -29,6 +30,18 @@ struct DoctorRun {
     bool wordShows() const;
     // The changes --repair made.
     size_t changesDone() const;
+};
+
+// The build's throwaway root trusted by the machine for the owner's lifetime, as a release's public root is
+// everywhere: the doctor's own signature then verifies, and it runs the doctor of the other bitness. Nothing
+// for a build signed for release. Make it before this process's first signature check.
+class TrustedBuildRoot {
+public:
+    TrustedBuildRoot();
+
+private:
+    CertificateStoreKeys keys_;
+    std::unique_ptr<MachineCertificate> root_;
 };
 
 // Runs quillery-doctor.exe beside this program with `arguments`, in the working folder `folder` (empty: this
