@@ -217,7 +217,8 @@ std::string whyNotTrustedAt(const std::wstring& named, const std::wstring& final
     if (!isLocalAbsolute(named)) return kNotAbsolute;
     if (const std::string problem = driveProblem(named[0], facts.driveOf(named[0])); !problem.empty())
         return problem;
-    if (!isLocalAbsolute(finalPath)) return "leads to " + win::narrow(finalPath) + ", which " + kNotAbsolute;
+    if (!isLocalAbsolute(finalPath))
+        return "leads to " + win::narrow(finalPath) + ", which is on no drive of this machine";
     if (const std::string problem = driveProblem(finalPath[0], facts.driveOf(finalPath[0])); !problem.empty())
         return "leads to " + win::narrow(finalPath) + ", which " + problem;
 

