@@ -13,6 +13,7 @@
 #include "doctor/OfficeBitness.h"
 #include "doctor/ReportReader.h"
 #include "doctor/TrustedLocation.h"
+#include "trust/SameSigner.h"
 #include "trust/Signature.h"
 #include "win/AnsiText.h"
 #include "win/ProgramRun.h"
@@ -55,24 +56,14 @@ Registration registrationFor(Bitness bitness) {
     return registration;
 }
 
+// This program's own signature, read from its file held open for the check.
+trust::Signature ownSignature() {
+    return trust::verifySignature(win::ownProgramPath());
+}
+
 std::wstring folderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-// The doctor of the other bitness runs with this one's rights, so it must come from the same hands: signed by
-// the same certificate, or, when both signatures verify, by the same publisher (a renewed certificate). Empty
-// when it may run; else why not. A doctor that is not signed itself (a developer's build) has no signer to
-// hold the other to.
-std::string whyNotSameSigner(const std::wstring& otherDoctor) {
-    const trust::Signature own = trust::verifySignature(win::ownProgramPath());
-    if (!own.present) return {};
-    const trust::Signature other = trust::verifySignature(otherDoctor);
-    if (!other.present) return "it is not signed, and this doctor is";
-    if (own.verifies && !other.verifies) return "its signature does not verify (" + hexCode(other.trustResult) + ")";
-    if (other.signerCertificate == own.signerCertificate) return {};
-    if (own.verifies && other.signer == own.signer) return {};
-    return "it is not signed by this doctor's signer (\"" + win::narrow(own.signer) + "\")";
 }
 
 struct Verdict {
@@ -160,23 +151,39 @@ void checkOffice(Report& report, Verdict& verdict, Bitness bitness, bool install
                 verdict.none();
                 return;
             }
-            std::string refused = whyNotTrusted(doctor);
-            if (refused.empty()) refused = whyNotSameSigner(doctor);
+            // The other doctor runs with this one's rights, so it must come from the same hands; it is held
+            // from its check until it has been started.
+            const HeldFile held = holdTrustedFile(doctor);
+            std::string refused = held.refused;
+            std::string fix = kRepairAdvice;
+            if (held.trusted()) {
+                const trust::Signature other = trust::verifyOpenFile(held.handle.get(), held.path);
+                refused = trust::whyNotSameSigner(ownSignature(), other);
+                if (other.verifies && !other.revocationChecked)
+                    fix = "let this machine reach its signer's revocation lists (the network), or run " +
+                          win::narrow(held.path) + " --this-bitness yourself";
+            }
             if (!refused.empty()) {
                 add(report, bitness, Status::Broken,
                     registered + "; the " + bits(bitness) + " doctor beside it (" + win::narrow(doctor) +
                         ") is not run: " + refused,
-                    kRepairAdvice);
+                    fix);
                 verdict.none();
                 return;
             }
-            const win::ProgramRun run = win::runProgram(doctor, kOtherDoctorArguments, kOtherDoctorTimeoutMs);
+            const win::ProgramRun run =
+                win::runProgram(held.path, kOtherDoctorArguments, kOtherDoctorTimeoutMs);
             const auto checked = readJsonReport(run.output);
             if (!checked) {
                 add(report, bitness, Status::Broken,
-                    registered + "; the " + bits(bitness) + " doctor beside it (" + win::narrow(doctor) + ") " +
-                        (run.started ? "gave no report (exit code " + std::to_string(run.exitCode) + ")"
-                                     : "could not be started"),
+                    registered + "; the " + bits(bitness) + " doctor beside it (" + win::narrow(doctor) +
+                        ") " +
+                        (!run.started ? std::string("could not be started")
+                         : run.timedOut
+                             ? "gave no report within " + std::to_string(kOtherDoctorTimeoutMs / 1000) +
+                                   " seconds, and was ended"
+                         : run.tooLong ? std::string("wrote more than any report holds, and was ended")
+                                       : "gave no report (exit code " + std::to_string(run.exitCode) + ")"),
                     kRepairAdvice);
                 verdict.none();
                 return;

@@ -106,16 +106,16 @@ void checkTypeLibrary(Chain& chain) {
                   kRepairAdvice);
         return;
     }
-    const std::string untrusted = whyNotTrusted(path);
-    if (!untrusted.empty()) {
+    const HeldFile held = holdTrustedFile(path);
+    if (!held.trusted()) {
         chain.add("class.typelib", "type library", Status::Broken,
-                  typeLibraryText + " is registered as " + win::narrow(path) + ", which " + untrusted +
+                  typeLibraryText + " is registered as " + win::narrow(path) + ", which " + held.refused +
                       ": the doctor does not read it",
                   kRepairAdvice);
         return;
     }
     win::ComPtr<ITypeLib> typeLibrary;
-    const HRESULT loaded = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLibrary.receive());
+    const HRESULT loaded = ::LoadTypeLibEx(held.path.c_str(), REGKIND_NONE, typeLibrary.receive());
     TLIBATTR* attributes = nullptr;
     const bool ours = SUCCEEDED(loaded) && SUCCEEDED(typeLibrary->GetLibAttr(&attributes)) &&
                       ::IsEqualGUID(attributes->guid, LIBID_TandrelLib);
@@ -256,27 +256,31 @@ void checkClassRegistration(Chain& chain) {
                   kRepairAdvice);
         return;
     }
-    const std::string version = fileVersionOf(server->path);
-    chain.add("class.server", "class server", Status::Ok,
-              path + " (version " + (version.empty() ? "unknown" : version) + ", Apartment)");
-
-    const std::string untrusted = whyNotTrusted(server->path);
-    if (!untrusted.empty()) {
+    // Held from its check until it is loaded: what is loaded is what was judged, and nothing is read of it
+    // before.
+    const HeldFile held = holdTrustedFile(server->path);
+    if (!held.trusted()) {
+        chain.add("class.server", "class server", Status::Ok, path + " (Apartment)");
         chain.add("class.load", "library loads", Status::Broken,
-                  path + " " + untrusted + ": the doctor does not load it, and the add-in must not be kept there",
+                  path + " " + held.refused +
+                      ": the doctor does not load it, and the add-in must not be kept there",
                   kRepairAdvice + std::string(" (its package installs the add-in under Program Files)"));
         return;
     }
+    const std::string version = fileVersionOf(held.path);
+    chain.add("class.server", "class server", Status::Ok,
+              path + " (version " + (version.empty() ? "unknown" : version) + ", Apartment)");
+
     // Load it as Office does: the library, its class factory, then the connection object itself. The DLL's
     // own imports come from its folder and System32 only.
-    win::UniqueLibrary library(::LoadLibraryExW(server->path.c_str(), nullptr,
-                                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    win::UniqueLibrary library(::LoadLibraryExW(
+        held.path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!library) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_BAD_EXE_FORMAT) {
             // Loaded for Office of this program's bitness, it must be built for this program's machine.
             chain.add("class.load", "library loads", Status::Broken,
-                      path + " does not load: it is " + machineText(machineOfFile(server->path)) + ", and " +
+                      path + " does not load: it is " + machineText(machineOfFile(held.path)) + ", and " +
                           bitsText(kThisBitness) + " Office needs " + machineText(machineFor(kThisBitness)),
                       kRepairAdvice);
             return;

@@ -120,7 +120,10 @@ void checkSignature(Chain& chain) {
         found += signature.timeStamp.empty() ? ", no time stamp" : ", time stamp " + signature.timeStamp;
     found += signature.verifies ? "; verifies" : "; does not verify (" + hexCode(signature.trustResult) + ")";
     if (signature.verifies && !signature.revocationChecked)
-        found += " (revocation not checked: this machine holds no current revocation list for its chain)";
+        found += " (revocation not checked: neither this machine nor, within " +
+                 std::to_string(trust::kRevocationTimeoutMs / 1000) +
+                 " seconds, its certificates' distribution points said whether a certificate of its chain is "
+                 "revoked)";
     found += signature.trustedPublisher ? "; a trusted publisher" : "; not a trusted publisher";
     if (signature.verifies) {
         chain.add("class.signature", "signature", Status::Ok, found);

@@ -1,5 +1,7 @@
 #include "trust/Signature.h"
 
+// The chain parameters with their time-out for fetching revocation data (Windows Vista on).
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <windows.h>
 #include <wincrypt.h>
 #include <softpub.h>
@@ -11,6 +13,8 @@
 
 #include "trust/TimeStampToken.h"
 #include "win/UniqueCrypt.h"
+#include "win/UniqueHandle.h"
+#include "win/UniqueLocalMemory.h"
 
 namespace trust {
 namespace {
@@ -89,63 +93,123 @@ std::string timeStamp(HCRYPTMSG message) {
     return {};
 }
 
-// The state WinVerifyTrust keeps between verifying and closing: given back by a closing call with the same
-// data.
-class TrustStateTraits {
+// One WinVerifyTrust verification of an open file, and the state it keeps (the signed message, the signer
+// and its chain) until it is closed with the same data.
+class TrustCheck {
 public:
-    using Handle = HANDLE;
-    explicit TrustStateTraits(WINTRUST_DATA* data = nullptr, GUID* action = nullptr)
-        : data_(data), action_(action) {}
-    static HANDLE none() noexcept { return nullptr; }
-    static bool valid(HANDLE state) noexcept { return state != nullptr; }
-    void close(HANDLE state) noexcept {
-        data_->dwStateAction = WTD_STATEACTION_CLOSE;
-        data_->hWVTStateData = state;
-        ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), action_, data_);
+    TrustCheck(HANDLE file, const std::wstring& path) : path_(path) {
+        file_.cbStruct = sizeof(file_);
+        file_.pcwszFilePath = path_.c_str();
+        file_.hFile = file;
+        data_.cbStruct = sizeof(data_);
+        data_.dwUIChoice = WTD_UI_NONE;
+        // Revocation is asked afterwards, of the signer's chain, with a time limit of our own.
+        data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+        data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE;
+        data_.dwUnionChoice = WTD_CHOICE_FILE;
+        data_.pFile = &file_;
+        data_.dwStateAction = WTD_STATEACTION_VERIFY;
+        LARGE_INTEGER start{};
+        ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
+        result_ = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    }
+    ~TrustCheck() {
+        if (!data_.hWVTStateData) return;
+        data_.dwStateAction = WTD_STATEACTION_CLOSE;
+        ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    }
+    TrustCheck(const TrustCheck&) = delete;
+    TrustCheck& operator=(const TrustCheck&) = delete;
+
+    LONG result() const { return result_; }
+    CRYPT_PROVIDER_DATA* provider() const {
+        return data_.hWVTStateData ? ::WTHelperProvDataFromStateData(data_.hWVTStateData) : nullptr;
     }
 
 private:
-    WINTRUST_DATA* data_;
-    GUID* action_;
+    std::wstring path_;
+    WINTRUST_FILE_INFO file_{};
+    WINTRUST_DATA data_{};
+    GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    LONG result_ = TRUST_E_NOSIGNATURE;
 };
 
-LONG windowsVerdict(const std::wstring& path, DWORD revocation) {
-    WINTRUST_FILE_INFO file{};
-    file.cbStruct = sizeof(file);
-    file.pcwszFilePath = path.c_str();
-    WINTRUST_DATA data{};
-    data.cbStruct = sizeof(data);
-    data.dwUIChoice = WTD_UI_NONE;
-    data.fdwRevocationChecks = revocation;
-    data.dwUnionChoice = WTD_CHOICE_FILE;
-    data.pFile = &file;
-    data.dwStateAction = WTD_STATEACTION_VERIFY;
-    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL |
-                       (revocation == WTD_REVOKE_WHOLECHAIN ? WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT
-                                                          : WTD_REVOCATION_CHECK_NONE);
-    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    const LONG result = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
-    const win::UniqueResource<TrustStateTraits> state(data.hWVTStateData, TrustStateTraits(&data, &action));
-    if (result != ERROR_SUCCESS || !state) return result;
+LONG windowsVerdict(const TrustCheck& check) {
+    const LONG result = check.result();
+    CRYPT_PROVIDER_DATA* provider = check.provider();
+    if (result != ERROR_SUCCESS || !provider) return result;
     // Wine accepts a signer whose chain stops short of any root it knows; Windows refuses it, and so do we.
-    CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(state.get());
-    const CRYPT_PROVIDER_SGNR* signer =
-        provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    const CRYPT_PROVIDER_SGNR* signer = ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
     if (signer == nullptr || signer->pChainContext == nullptr) return result;
     const DWORD chainErrors = signer->pChainContext->TrustStatus.dwErrorStatus;
     if (chainErrors & CERT_TRUST_IS_PARTIAL_CHAIN) return CERT_E_CHAINING;
     if (chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) return CERT_E_UNTRUSTEDROOT;
-    if (chainErrors & CERT_TRUST_IS_REVOKED) return CRYPT_E_REVOKED;
-    if (revocation == WTD_REVOKE_WHOLECHAIN &&
-        (chainErrors & (CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION)))
-        return CERT_E_REVOCATION_FAILURE;
     return result;
 }
 
-// A revocation check that could not be made from what this machine holds.
-bool revocationUnknown(LONG result) {
-    return result == CERT_E_REVOCATION_FAILURE || result == CRYPT_E_REVOCATION_OFFLINE ||
-           result == CRYPT_E_NO_REVOCATION_CHECK;
+enum class Revocation { NotRevoked, Revoked, Unknown };
+
+// Whether a certificate says where its revocation is published: a list's distribution point, or an OCSP
+// responder. One that names neither cannot be revoked, so there is nothing to ask about it.
+bool namesRevocationSource(PCCERT_CONTEXT certificate) {
+    const CERT_INFO* info = certificate->pCertInfo;
+    if (::CertFindExtension(szOID_CRL_DIST_POINTS, info->cExtension, info->rgExtension)) return true;
+    const CERT_EXTENSION* access =
+        ::CertFindExtension(szOID_AUTHORITY_INFO_ACCESS, info->cExtension, info->rgExtension);
+    if (!access) return false;
+    win::UniqueLocalMemory decoded;
+    DWORD size = 0;
+    // Undecodable, it may well name one.
+    if (!::CryptDecodeObjectEx(kEncoding, X509_AUTHORITY_INFO_ACCESS, access->Value.pbData,
+                               access->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, decoded.receive(),
+                               &size))
+        return true;
+    const auto* methods = static_cast<const CERT_AUTHORITY_INFO_ACCESS*>(decoded.get());
+    for (DWORD index = 0; index < methods->cAccDescr; ++index) {
+        if (std::strcmp(methods->rgAccDescr[index].pszAccessMethod, szOID_PKIX_OCSP) == 0) return true;
+    }
+    return false;
+}
+
+// Whether a certificate of the signer's chain, the root aside, is revoked: from what this machine holds, else
+// fetched from where each certificate says its revocation is published, for at most kRevocationTimeoutMs
+// altogether. A machine without the network, or a source that does not answer in time, leaves it unknown.
+Revocation revocationOf(PCCERT_CONTEXT signer, HCERTSTORE signatureCertificates) {
+    CERT_CHAIN_PARA parameters{};
+    parameters.cbSize = sizeof(parameters);
+    parameters.dwUrlRetrievalTimeout = kRevocationTimeoutMs;
+    win::UniqueCertChain chain;
+    if (!::CertGetCertificateChain(
+            nullptr, signer, nullptr, signatureCertificates, &parameters,
+            CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
+            nullptr, chain.receive()) ||
+        chain.get()->cChain == 0)
+        return Revocation::Unknown;
+    Revocation revocation = Revocation::NotRevoked;
+    for (DWORD simple = 0; simple < chain.get()->cChain; ++simple) {
+        const CERT_SIMPLE_CHAIN* links = chain.get()->rgpChain[simple];
+        for (DWORD index = 0; index < links->cElement; ++index) {
+            const CERT_CHAIN_ELEMENT* element = links->rgpElement[index];
+            const DWORD errors = element->TrustStatus.dwErrorStatus;
+            if (errors & CERT_TRUST_IS_REVOKED) return Revocation::Revoked;
+            if ((errors & (CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION)) &&
+                namesRevocationSource(element->pCertContext))
+                revocation = Revocation::Unknown;
+        }
+    }
+    return revocation;
+}
+
+// The subject public key info of a certificate, as DER.
+std::string publicKeyOf(PCCERT_CONTEXT certificate) {
+    DWORD size = 0;
+    CERT_PUBLIC_KEY_INFO* key = &certificate->pCertInfo->SubjectPublicKeyInfo;
+    if (!::CryptEncodeObjectEx(kEncoding, X509_PUBLIC_KEY_INFO, key, 0, nullptr, nullptr, &size)) return {};
+    std::string encoded(size, '\0');
+    if (!::CryptEncodeObjectEx(kEncoding, X509_PUBLIC_KEY_INFO, key, 0, nullptr, &encoded[0], &size))
+        return {};
+    encoded.resize(size);
+    return encoded;
 }
 
 // Whether WinVerifyTrust's answer is about a signature that is there: a certificate's fault (CERT_E_*) or the
@@ -161,37 +225,61 @@ bool judgesASignature(LONG result) {
 
 }  // namespace
 
-Signature verifySignature(const std::wstring& path) noexcept {
+Signature verifyOpenFile(void* file, const std::wstring& path) noexcept {
     Signature result;
     try {
+        const TrustCheck check(file, path);
+        result.trustResult = windowsVerdict(check);
+        result.verifies = result.trustResult == ERROR_SUCCESS;
+        const CRYPT_PROVIDER_DATA* provider = check.provider();
         win::UniqueCertStore store;
-        win::UniqueCryptMsg message;
-        DWORD encoding = 0, contentType = 0, formatType = 0;
-        if (::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
-                               CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY, 0,
-                               &encoding, &contentType, &formatType, store.receive(), message.receive(),
-                               nullptr)) {
+        win::UniqueCertContext signer;
+        if (provider && provider->hMsg) {
             result.present = true;
-            if (const win::UniqueCertContext signer = signerCertificate(store.get(), message.get())) {
+            // The certificates the signature carries, the signer's among them.
+            store.reset(::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, provider->hMsg));
+            if (store) signer = signerCertificate(store.get(), provider->hMsg);
+            if (signer) {
                 result.signer = nameOf(signer.get());
                 result.signerCertificate.assign(reinterpret_cast<const char*>(signer.get()->pbCertEncoded),
                                                 signer.get()->cbCertEncoded);
+                result.signerPublicKey = publicKeyOf(signer.get());
                 result.trustedPublisher = isTrustedPublisher(signer.get());
             }
-            result.timeStamp = timeStamp(message.get());
+            result.timeStamp = timeStamp(provider->hMsg);
         }
-        result.trustResult = windowsVerdict(path, WTD_REVOKE_WHOLECHAIN);
-        result.revocationChecked = !revocationUnknown(result.trustResult);
-        // Not knowing is not being revoked: the rest of the verdict is asked again without it.
-        if (!result.revocationChecked) result.trustResult = windowsVerdict(path, WTD_REVOKE_NONE);
-        result.verifies = result.trustResult == ERROR_SUCCESS;
         // A signature too damaged to read is still one when Windows judged it.
         if (judgesASignature(result.trustResult)) result.present = true;
+        if (result.verifies && signer) {
+            switch (revocationOf(signer.get(), store.get())) {
+                case Revocation::NotRevoked:
+                    result.revocationChecked = true;
+                    break;
+                case Revocation::Revoked:
+                    result.revocationChecked = true;
+                    result.trustResult = CRYPT_E_REVOKED;
+                    result.verifies = false;
+                    break;
+                case Revocation::Unknown:
+                    break;
+            }
+        }
     } catch (...) {
         // Out of memory while reading names: what was read stands; it does not verify.
         result.verifies = false;
     }
     return result;
+}
+
+Signature verifySignature(const std::wstring& path) noexcept {
+    const win::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Signature none;
+        none.trustResult = static_cast<long>(HRESULT_FROM_WIN32(::GetLastError()));
+        return none;
+    }
+    return verifyOpenFile(file.get(), path);
 }
 
 }  // namespace trust

@@ -28,9 +28,18 @@ struct CertContextTraits {
     static void close(PCCERT_CONTEXT certificate) noexcept { ::CertFreeCertificateContext(certificate); }
 };
 
-// Owners of a certificate store, a cryptographic message and one reference to a certificate context.
+struct CertChainTraits {
+    using Handle = PCCERT_CHAIN_CONTEXT;
+    static PCCERT_CHAIN_CONTEXT none() noexcept { return nullptr; }
+    static bool valid(PCCERT_CHAIN_CONTEXT chain) noexcept { return chain != nullptr; }
+    static void close(PCCERT_CHAIN_CONTEXT chain) noexcept { ::CertFreeCertificateChain(chain); }
+};
+
+// Owners of a certificate store, a cryptographic message, one reference to a certificate context and a chain
+// built for one.
 using UniqueCertStore = UniqueResource<CertStoreTraits>;
 using UniqueCryptMsg = UniqueResource<CryptMsgTraits>;
 using UniqueCertContext = UniqueResource<CertContextTraits>;
+using UniqueCertChain = UniqueResource<CertChainTraits>;
 
 }  // namespace win

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
 #include "tools/fixtures/RegistryEdit.h"
+#include "win/UniqueHandle.h"
 
 namespace {
 
@@ -45,6 +47,62 @@ std::string contentOf(const std::wstring& path) {
     std::ifstream file(ascii(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
+
+// What the owner of a folder ("...\\") sees of it: every name that appears there from the watch's making on.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::wstring& folder)
+        : folder_(folder),
+          directory_(::CreateFileW(
+              folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)) {
+        // From the first request on, the folder's changes are kept for the next one (its handle is signalled
+        // when one completes): none is missed.
+        EXPECT_TRUE(listen()) << "cannot watch " << ascii(folder) << " (" << ::GetLastError() << ")";
+    }
+    // A request still pending is cancelled, and its end awaited, before its buffer goes.
+    ~FolderWatch() {
+        if (::CancelIoEx(directory_.get(), &overlapped_)) ::WaitForSingleObject(directory_.get(), 30000);
+    }
+
+    // The names that appeared before a file of the watch's own, the harness's output files (DoctorRun.cpp)
+    // aside.
+    std::string appeared() {
+        const std::wstring last = L"quillery-watch-last.txt";
+        std::ofstream(ascii(folder_ + last)) << "";
+        std::string names;
+        bool seen = false;
+        while (!seen && ::WaitForSingleObject(directory_.get(), 30000) == WAIT_OBJECT_0) {
+            DWORD size = 0;
+            if (!::GetOverlappedResult(directory_.get(), &overlapped_, &size, FALSE)) break;
+            for (DWORD offset = 0; size > 0 && !seen;) {
+                const auto* entry = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);
+                const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+                seen = name == last;
+                if (!seen && entry->Action == FILE_ACTION_ADDED && name.rfind(L"qdt", 0) != 0)
+                    names += (names.empty() ? "" : ", ") + ascii(name);
+                if (entry->NextEntryOffset == 0) break;
+                offset += entry->NextEntryOffset;
+            }
+            if (!seen && !listen()) break;
+        }
+        EXPECT_TRUE(seen) << "the watch of " << ascii(folder_) << " never saw its own file";
+        ::DeleteFileW((folder_ + last).c_str());
+        return names;
+    }
+
+private:
+    bool listen() {
+        overlapped_ = OVERLAPPED{};
+        return ::ReadDirectoryChangesW(directory_.get(), buffer_, sizeof buffer_, FALSE,
+                                       FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &overlapped_, nullptr);
+    }
+
+    std::wstring folder_;
+    win::UniqueHandle directory_;
+    OVERLAPPED overlapped_{};
+    alignas(DWORD) BYTE buffer_[64 * 1024];
+};
 
 // What the user prepared: a folder of their own with the planted library (as Quillery.dll and as
 // QuilleryPlanted.dll) and a planted quillery-doctor.exe of the other bitness beside it, and whatever keys the
@@ -101,6 +159,9 @@ public:
         });
         return folder + L"\\Quillery.dll";
     }
+    // Watches the user's temporary folder from now on; what appeared in it since.
+    void watchTemporaryFolder() { watch_ = std::make_unique<FolderWatch>(temporaryFolder()); }
+    std::string filesThatAppeared() { return watch_ ? watch_->appeared() : std::string(); }
     void setDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
         keys_.push_back(std::make_unique<fixtures::CreatedKey>(root, path));
         fixtures::setDword(root, path, name, value);
@@ -110,6 +171,7 @@ private:
     std::wstring folder_;
     std::vector<std::unique_ptr<fixtures::CreatedKey>> keys_;
     std::vector<std::function<void()>> undo_;
+    std::unique_ptr<FolderWatch> watch_;
 };
 
 struct HostileRow {
@@ -119,8 +181,8 @@ struct HostileRow {
     std::wstring arguments;
     Rights rights;
     bool inTrapFolder;  // the doctor's working folder is the user's
-    // Links and what the report says there ($other: the other bitness's lines), or "stderr" and what the
-    // doctor said there.
+    // Links and what the report says there ($other: the other bitness's lines), "stderr" and what the
+    // doctor said there, or "temporary folder" and the names of the files that appeared in it.
     std::vector<std::pair<std::string, std::string>> says;
     DWORD exitCode;
     bool wordLoadBehaviorKept;  // the user's LoadBehavior 2 is still there afterwards
@@ -144,11 +206,23 @@ std::vector<HostileRow> hostileRows() {
          L"--json",
          Rights::Elevated,
          false,
-         {{"class.user", "warning: HKCU\\Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}"
-                         "\\InprocServer32...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
-          {kOtherPrefix + "class.user", "warning: ...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+         {{"class.user",
+           "warning: HKCU\\Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}"
+           "\\InprocServer32...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+          {kOtherPrefix + "class.user",
+           "warning: ...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
           {"class.load", "ok: loaded"},
           {kOtherPrefix + "class.load", "ok: loaded"}},
+         0,
+         false},
+        {"the other doctor runs while the user watches and writes over what appears in their temporary "
+         "folder",
+         {{Sign::ClickToRun, Bits::This}, {Sign::Outlook, Bits::Other}},
+         [](Trap& trap) { trap.watchTemporaryFolder(); },
+         L"--json",
+         Rights::Elevated,
+         false,
+         {{kOtherPrefix + "class.load", "ok: loaded"}, {"temporary folder", ""}},
          0,
          false},
         {"the machine's class names a library by a relative path, found in the user's working folder",
@@ -213,6 +287,7 @@ std::vector<HostileRow> hostileRows() {
 TEST(DoctorHostile, LoadsAndRunsNothingTheUserNamesAndRepairsNothingElevated) {
     if (peerFile(L"quillery-planted.exe").empty())
         GTEST_SKIP() << "the build of the other bitness is not known (QUILLERY_PEER_BIN)";
+    const TrustedBuildRoot root;
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const HostileRow& row : hostileRows()) {
         SCOPED_TRACE(row.name);
@@ -232,6 +307,8 @@ TEST(DoctorHostile, LoadsAndRunsNothingTheUserNamesAndRepairsNothingElevated) {
             for (const auto& [where, says] : row.says) {
                 if (where == "stderr") {
                     EXPECT_NE(std::string::npos, run.errors.find(says)) << run.errors;
+                } else if (where == "temporary folder") {
+                    EXPECT_EQ(says, trap.filesThatAppeared());
                 } else if (where == "repair") {
                     EXPECT_NE(std::string::npos, run.report["repair"].value("problem", "").find(says))
                         << run.output;
@@ -252,8 +329,8 @@ TEST(DoctorHostile, LoadsAndRunsNothingTheUserNamesAndRepairsNothingElevated) {
     ::CoUninitialize();
 }
 
-// The rule for a folder outside Program Files, on security descriptors as Windows keeps them (Wine keeps none
-// for files: every file there is its user's own, so only the Program Files rule can be seen end to end).
+// The security rule on descriptors as Windows keeps them (Wine keeps none for files: every file there is its
+// user's own).
 struct DescriptorRow {
     const char* name;
     const wchar_t* sddl;
@@ -283,15 +360,95 @@ TEST(DoctorTrustedLocation, OnlyWhatNoneButTheAdministratorsMayChangeIsLoaded) {
             << row.name;
         ::LocalFree(descriptor);
     }
-    const std::wstring programFilesFolder = programFiles(Bits::This);
-    const std::pair<std::wstring, std::string> paths[] = {
-        {programFilesFolder + L"\\Corvane Quillery\\Quillery.dll", ""},
-        {programFilesFolder + L"\\..\\users\\Quillery.dll", "is outside the Program Files folders"},
-        {L"Quillery.dll", "is not an absolute path"},
-        {L"\\\\server\\share\\Quillery.dll", "is not an absolute path"},
+}
+
+// Descriptors as Windows sets them: the system drive's root (authenticated users may make folders in it),
+// Program Files (TrustedInstaller's), what a package installs there (inherited), and a user's profile.
+const std::wstring kRoot =
+    L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;CI;0x4;;;AU)(A;OIIO;SD;;;AU)";
+const std::wstring kProgramFiles =
+    L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P"
+    L"(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)(A;;0x1301bf;;;SY)"
+    L"(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)";
+const std::wstring kInstalled = L"O:BAD:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;ID;0x1200a9;;;AC)";
+const std::wstring kEves = L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-1-2-3-1001)";
+
+const std::wstring kDll = L"C:\\Program Files\\Corvane Quillery\\Quillery.dll";
+const std::wstring kFolder = L"C:\\Program Files\\Corvane Quillery";
+
+// The components of the installed add-in, with some of them changed.
+std::map<std::wstring, std::wstring> installed(std::map<std::wstring, std::wstring> changes = {}) {
+    std::map<std::wstring, std::wstring> security = {
+        {L"C:\\", kRoot}, {L"C:\\Program Files", kProgramFiles}, {kFolder, kInstalled}, {kDll, kInstalled}};
+    for (auto& [path, sddl] : changes) security[path] = sddl;
+    return security;
+}
+
+struct LocationRow {
+    const char* name;
+    std::wstring named;
+    std::wstring finalPath;
+    std::map<std::wstring, std::wstring> security;
+    std::map<wchar_t, doctor::DriveKind> drives;
+    std::string why;  // a part of the reason; empty when the file may be used
+};
+
+// The machine as a row describes it: each component's descriptor as SDDL, and what each drive letter is.
+class TableFacts : public doctor::LocationFacts {
+public:
+    explicit TableFacts(const LocationRow& row) : row_(row) {}
+    win::UniqueLocalMemory securityOf(const std::wstring& path) const override {
+        win::UniqueLocalMemory descriptor;
+        const auto found = row_.security.find(path);
+        EXPECT_TRUE(found != row_.security.end() &&
+                    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        found->second.c_str(), SDDL_REVISION_1,
+                        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.receive()), nullptr))
+            << "the row gives no descriptor for " << ascii(path);
+        return descriptor;
+    }
+    doctor::DriveKind driveOf(wchar_t letter) const override {
+        return row_.drives.count(letter) ? row_.drives.at(letter) : doctor::DriveKind::Other;
+    }
+
+private:
+    const LocationRow& row_;
+};
+
+TEST(DoctorTrustedLocation, EveryComponentOfWhereTheFileLiesIsJudgedOnAFixedDrive) {
+    using doctor::DriveKind;
+    const std::map<wchar_t, DriveKind> fixedC = {{L'C', DriveKind::Fixed}};
+    const std::wstring eves = L"C:\\Users\\eve\\Quillery\\Quillery.dll";
+    const std::map<std::wstring, std::wstring> none, evesOwn = {{eves, kEves}};
+    const std::map<wchar_t, DriveKind> mappedM = {{L'M', DriveKind::Other}};
+    const std::map<wchar_t, DriveKind> substS = {{L'S', DriveKind::Substituted}, {L'C', DriveKind::Fixed}};
+    const std::wstring share = L"\\\\server\\share\\Quillery.dll";
+    const LocationRow rows[] = {
+        {"installed under Program Files", kDll, kDll, installed(), fixedC, ""},
+        {"an ancestor that grants Authenticated Users DELETE", kDll, kDll,
+         installed({{L"C:\\Program Files", L"O:BAD:(A;;FA;;;BA)(A;;SD;;;AU)"}}), fixedC,
+         "rename or replace the folders on its path at C:\\Program Files"},
+        {"a root that grants users FILE_DELETE_CHILD", kDll, kDll,
+         installed({{L"C:\\", L"O:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x40;;;BU)"}}), fixedC,
+         "rename or replace the folders on its path at C:\\"},
+        {"a folder under Program Files that users may add files to", kDll, kDll,
+         installed({{kFolder, L"O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)(A;;0x2;;;BU)"}}), fixedC,
+         "add files to, rename or replace its folder C:\\Program Files\\Corvane Quillery"},
+        {"a file users may write in a sound folder", kDll, kDll,
+         installed({{kDll, L"O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)"}}), fixedC, "may change the file"},
+        {"a junction whose target is a user's folder", kDll, eves, evesOwn, fixedC,
+         "may change the file (it leads to C:\\Users\\eve\\Quillery\\Quillery.dll)"},
+        {"a mapped drive", L"M:\\Quillery.dll", share, none, mappedM,
+         "is on M:, which is not a fixed local drive"},
+        {"a link to a share", kDll, share, none, fixedC, "which is on no drive of this machine"},
+        {"a substituted drive", L"S:\\Quillery.dll", eves, none, substS,
+         "is on S:, a drive that stands for a folder"},
     };
-    for (const auto& [path, why] : paths)
-        EXPECT_EQ(why, doctor::whyNotTrusted(path).substr(0, why.size())) << ascii(path);
+    for (const LocationRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string why = doctor::whyNotTrustedAt(row.named, row.finalPath, TableFacts(row));
+        EXPECT_TRUE(row.why.empty() ? why.empty() : why.find(row.why) != std::string::npos) << why;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/com/AddInEnvironment.h"
+#include "tests/support/MachineCertificate.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 
@@ -29,6 +30,15 @@ struct DoctorRun {
     bool wordShows() const;
     // The changes --repair made.
     size_t changesDone() const;
+};
+
+// The build's throwaway root trusted by the machine for the owner's lifetime, as a release's is everywhere:
+// the doctor's own signature then verifies, and it runs the other bitness's. Make it before this process's
+// first signature check.
+struct TrustedBuildRoot {
+    TrustedBuildRoot();
+    CertificateStoreKeys keys;
+    std::unique_ptr<MachineCertificate> root;
 };
 
 // Runs quillery-doctor.exe beside this program with `arguments`, in the working folder `folder` (empty: this

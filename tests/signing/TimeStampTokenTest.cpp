@@ -121,11 +121,15 @@ TEST(TimeStampTokenTest, ReadsTheOlderCounterSignaturesSigningTime) {
     const std::string utc = counterSignature(der(0x17, "260314091530Z"));
     const Row rows[] = {
         {"a UTCTime", utc, "2026-03-14 09:15:30 UTC"},
-        {"a UTCTime of the last century", counterSignature(der(0x17, "990101000000Z")), "1999-01-01 00:00:00 UTC"},
+        {"a UTCTime of the last century", counterSignature(der(0x17, "990101000000Z")),
+         "1999-01-01 00:00:00 UTC"},
+        {"UTCTime's first year", counterSignature(der(0x17, "500101000000Z")), "1950-01-01 00:00:00 UTC"},
+        {"UTCTime's last year", counterSignature(der(0x17, "491231235959Z")), "2049-12-31 23:59:59 UTC"},
         {"a GeneralizedTime", counterSignature(der(0x18, "20260314091530Z")), "2026-03-14 09:15:30 UTC"},
         {"no signing time", counterSignature(""), std::nullopt},
         {"a UTCTime with seconds missing", counterSignature(der(0x17, "2603140915Z")), std::nullopt},
-        {"attributes not where they belong", counterSignature(der(0x17, "260314091530Z"), 0x31), std::nullopt},
+        {"attributes not where they belong", counterSignature(der(0x17, "260314091530Z"), 0x31),
+         std::nullopt},
         {"cut inside the time", utc.substr(0, utc.size() / 2), std::nullopt},
     };
     for (const Row& row : rows) {
