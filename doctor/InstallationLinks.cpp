@@ -73,8 +73,13 @@ std::string fileProblem(const std::string& path) {
 
 // Reads the markup as the host does; what the host would refuse is the problem, else the declared controls.
 std::string markupProblem(const std::string& markup, std::vector<DeclaredControl>& declared) {
-    const markup::MarkupDocument document = markup::readMarkup(win::widen(markup));
-    if (!document.parsed) return "could not be read as XML";
+    // The parser as the machine registers it: the doctor may run with an administrator's rights.
+    const markup::MarkupDocument document =
+        markup::readMarkup(win::widen(markup), markup::ParserSource::MachineOnly);
+    if (!document.parsed) {
+        const std::string why = document.noParser.empty() ? "" : ": " + win::narrow(document.noParser);
+        return "could not be read as XML" + why;
+    }
     if (!document.wellFormed) {
         // Windows' parser says where; Wine's gives no position.
         std::string where;

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cwchar>
+#include <vector>
 
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
@@ -202,6 +203,21 @@ void checkUserClasses(Chain& chain) {
         found += std::string(found.empty() ? "" : "; ") + win::narrow(server->keyName) + " names " +
                  win::narrow(server->path);
     }
+    // A TreatAs on the class (in either view: Office of either bitness may read it) or a CurVer on the ProgID
+    // sends this user's Office to another class altogether, whatever the machine registers.
+    std::vector<win::ClassRedirect> redirects;
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        const auto treatAs = win::treatAsOf(CLSID_Connect, win::ClassScope::User, view);
+        if (treatAs && (redirects.empty() || redirects.back().target != treatAs->target))
+            redirects.push_back(*treatAs);
+    }
+    if (const auto currentVersion = win::currentVersionOf(kProgIdWide, win::ClassScope::User))
+        redirects.push_back(*currentVersion);
+    for (const win::ClassRedirect& redirect : redirects) {
+        if (key.empty()) key = redirect.keyName;
+        found += std::string(found.empty() ? "" : "; ") + win::narrow(redirect.keyName) + " sends it to " +
+                 win::narrow(redirect.target);
+    }
     if (found.empty()) {
         chain.add("class.user", "per-user class", Status::Ok,
                   "no class registration of this user's own overrides the machine's");
@@ -259,7 +275,16 @@ void checkClassRegistration(Chain& chain) {
     // Held from its check until it is loaded: what is loaded is what was judged, and nothing is read of it
     // before.
     const HeldFile held = holdTrustedFile(server->path);
-    if (!held.trusted()) {
+    // Every user's Office loads this file: whoever may change it, or its folder, chooses what runs there.
+    if (held.trusted()) {
+        chain.add("class.folder", "library's folder", Status::Ok,
+                  path + " lies where only administrators can change it");
+    } else {
+        chain.add("class.folder", "library's folder", Status::Broken,
+                  path + " " + held.refused + ": whoever may change it changes what every user's Office loads",
+                  "install the add-in with its package, which puts it under Program Files; or give its "
+                  "folder the security of Program Files (administrators and SYSTEM change it, users read "
+                  "and run)");
         chain.add("class.server", "class server", Status::Ok, path + " (Apartment)");
         chain.add("class.load", "library loads", Status::Broken,
                   path + " " + held.refused +

@@ -6,8 +6,13 @@
 
 #include <set>
 
+#include "win/AnsiText.h"
+#include "win/ClassRegistration.h"
 #include "win/ComPtr.h"
+#include "win/EntryPoint.h"
+#include "win/SystemLibrary.h"
 #include "win/UniqueBstr.h"
+#include "win/UniqueResource.h"
 
 namespace markup {
 namespace {
@@ -22,14 +27,58 @@ std::wstring textOf(BSTR text) {
 }
 
 // The document parser Office itself uses; the older one where the newer is missing.
-win::ComPtr<IXMLDOMDocument> newDocument() {
+const wchar_t* const kParserProgIds[] = {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"};
+
+win::ComPtr<IXMLDOMDocument> documentAsOffice() {
     win::ComPtr<IXMLDOMDocument> document;
-    for (const wchar_t* progId : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
+    for (const wchar_t* progId : kParserProgIds) {
         CLSID classId;
         if (FAILED(::CLSIDFromProgID(progId, &classId))) continue;
         if (SUCCEEDED(::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                                          document.receiveVoid())))
             break;
+    }
+    return document;
+}
+
+// A parser's library, given back as COM gives back a server: only once it says that none of its objects is
+// left (a library freed while its objects live, or its caches, would take the doctor down with it).
+struct ServerLibraryTraits {
+    using Handle = HMODULE;
+    static HMODULE none() noexcept { return nullptr; }
+    static bool valid(HMODULE library) noexcept { return library != nullptr; }
+    static void close(HMODULE library) noexcept {
+        using CanUnload = HRESULT(STDAPICALLTYPE*)();
+        const auto canUnload = entryPointAs<CanUnload>(::GetProcAddress(library, "DllCanUnloadNow"));
+        if (canUnload && canUnload() == S_OK) ::FreeLibrary(library);
+    }
+};
+using ServerLibrary = win::UniqueResource<ServerLibraryTraits>;
+
+// The parser as the machine registers it: its class from HKLM\Software\Classes, and of the library that class
+// names only the file's name, loaded from System32 whatever folder the registration gives (the parser is
+// Windows' own), with the class asked of that library itself (COM's own activation would read the merged view
+// again). `library` keeps the library for as long as the document lives; `problem` says why there is none.
+win::ComPtr<IXMLDOMDocument> documentFromMachine(ServerLibrary& library, std::wstring& problem) {
+    win::ComPtr<IXMLDOMDocument> document;
+    for (const wchar_t* progId : kParserProgIds) {
+        const auto classId = win::classOfProgId(progId, win::ClassScope::Machine);
+        const auto server = classId ? win::inprocServer(*classId, win::ClassScope::Machine) : std::nullopt;
+        if (!server) continue;
+        const std::wstring file = server->path.substr(server->path.find_last_of(L'\\') + 1);
+        ServerLibrary loaded(win::loadSystemLibrary(win::narrow(file).c_str()));
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const FARPROC entry = loaded ? ::GetProcAddress(loaded.get(), "DllGetClassObject") : nullptr;
+        const auto getClassObject = entryPointAs<GetClassObject>(entry);
+        win::ComPtr<IClassFactory> factory;
+        if (!getClassObject || FAILED(getClassObject(*classId, IID_IClassFactory, factory.receiveVoid())) ||
+            FAILED(factory->CreateInstance(nullptr, IID_IXMLDOMDocument, document.receiveVoid()))) {
+            problem = std::wstring(L"System32's ") + file + L" creates no " + progId;
+            continue;
+        }
+        library = std::move(loaded);
+        problem.clear();
+        break;
     }
     return document;
 }
@@ -87,9 +136,13 @@ std::wstring MarkupControl::attribute(const std::wstring& name) const {
     return found == attributes.end() ? std::wstring() : found->second;
 }
 
-MarkupDocument readMarkup(const std::wstring& markup) {
+MarkupDocument readMarkup(const std::wstring& markup, ParserSource source) {
     MarkupDocument result;
-    win::ComPtr<IXMLDOMDocument> document = newDocument();
+    // Declared first, so that it is given back after the document.
+    ServerLibrary library;
+    win::ComPtr<IXMLDOMDocument> document = source == ParserSource::MachineOnly
+                                                ? documentFromMachine(library, result.noParser)
+                                                : documentAsOffice();
     if (!document) return result;
     document->put_async(VARIANT_FALSE);
     document->put_validateOnParse(VARIANT_FALSE);

@@ -22,6 +22,7 @@ struct MarkupControl {
 // control claims. The caller's thread must have entered a COM apartment.
 struct MarkupDocument {
     bool parsed = false;  // the parser could be created and read the text
+    std::wstring noParser;  // why no parser could be created, when the reason is known
     bool wellFormed = false;
     std::wstring error;  // the parser's reason when it is not well formed
     long errorLine = 0;
@@ -31,7 +32,13 @@ struct MarkupDocument {
     std::vector<std::wstring> duplicateIds;
 };
 
-MarkupDocument readMarkup(const std::wstring& markup);
+// Where the parser comes from. Office creates it through COM, which reads the merged HKEY_CLASSES_ROOT: for
+// the simulator, as Office does. A program that may run with an administrator's rights must not load what a
+// user's own classes name: it takes the parser's class from the machine's registration alone, loads the
+// library that names only from System32, and asks that library itself for the class.
+enum class ParserSource { AsOffice, MachineOnly };
+
+MarkupDocument readMarkup(const std::wstring& markup, ParserSource source = ParserSource::AsOffice);
 
 // The controls of a custom-UI document in document order, as the host reads them to build its ribbon; none
 // when the document is not well formed.

@@ -25,17 +25,25 @@
 namespace {
 
 constexpr DWORD kPathBufferSize = MAX_PATH;
+// The longest path Windows names a module by (its \\?\ form).
+constexpr std::size_t kLongestPath = 32768;
 constexpr char kScriptResourceType[] = "REGISTRY";
 constexpr wchar_t kTypeLibraryExtension[] = L".tlb";
 
-// The library file's path: 0 characters is the platform's failure, a full buffer a path that did not fit.
+// The library file's path, however long: 0 characters is the platform's failure, a full buffer a path that
+// did not fit, read again into a larger one. Throws std::bad_alloc when memory runs out.
 HRESULT modulePath(HINSTANCE instance, std::string& path) {
-    char buffer[kPathBufferSize] = {};
-    const DWORD length = ::GetModuleFileNameA(instance, buffer, kPathBufferSize);
-    if (length == 0) return lastErrorResult();
-    if (length == kPathBufferSize) return win::resultFromError(ERROR_INSUFFICIENT_BUFFER);
-    path.assign(buffer, length);
-    return S_OK;
+    std::string buffer(kPathBufferSize, '\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(instance, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0) return lastErrorResult();
+        if (length < buffer.size()) {
+            path.assign(buffer, 0, length);
+            return S_OK;
+        }
+        if (buffer.size() >= kLongestPath) return win::resultFromError(ERROR_INSUFFICIENT_BUFFER);
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 // The server layer runs in the system's default locale, so that nothing it writes depends on the user's.
@@ -64,7 +72,6 @@ HRESULT loadTypeLibrary(HINSTANCE instance, std::wstring& loadedPath, win::ComPt
     if (path.empty()) return E_OUTOFMEMORY;
     result = ::LoadTypeLib(path.c_str(), library.receive());
     if (FAILED(result)) {
-        if (extension + 5 > kPathBufferSize) return E_FAIL;
         // Characters before the extension position in the narrow path; in a double-byte code page the wide
         // path is shorter, so it is cut where the narrow prefix ends.
         path = win::wideFrom(win::kAnsiCodePage, narrow.data(), extension);
@@ -183,6 +190,12 @@ std::wstring widePath(HINSTANCE instance) {
     }
 }
 
+// A path that the wide functions open whole: one past MAX_PATH in its \\?\ form.
+std::wstring openable(std::wstring path) {
+    if (path.size() >= MAX_PATH && path.rfind(L"\\\\?\\", 0) != 0) path.insert(0, L"\\\\?\\");
+    return path;
+}
+
 }  // namespace
 
 // Throws when memory runs out: guessing "no" would take away what the other bitness still needs.
@@ -193,8 +206,10 @@ bool CAddInModule::otherBitnessRegistered() {
     const std::wstring own = widePath(instance_);
     if (own.empty()) return false;
     for (const ClassEntry& entry : productClasses()) {
-        // What the registration wrote, as HKEY_CLASSES_ROOT shows it, whatever the path's length.
-        const auto server = win::inprocServer(*entry.classId, win::ClassScope::Merged, otherView);
+        // What the other bitness's registration wrote: the machine's classes, whatever the path's length. A
+        // user's own classes are no registration of the product's, and must not keep the machine's shared
+        // keys from an administrator's unregistration.
+        const auto server = win::inprocServer(*entry.classId, win::ClassScope::Machine, otherView);
         if (server && !win::samePath(server->path, own)) return true;
     }
     return false;
@@ -216,7 +231,9 @@ HRESULT CAddInModule::runRegistrarScript(int scriptId, bool doRegister, bool kee
         if (SUCCEEDED(result)) result = variables.defineVariable("Module_Raw", module.c_str());
         if (FAILED(result)) return result;
 
-        win::UniqueLibrary data(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        // By its wide path: the narrow functions stop at MAX_PATH.
+        win::UniqueLibrary data(
+            ::LoadLibraryExW(openable(widePath(instance_)).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (!data) return lastErrorResult();
         HRSRC resource = ::FindResourceA(data.get(), MAKEINTRESOURCEA(scriptId), kScriptResourceType);
         if (!resource) return lastErrorResult();

@@ -32,6 +32,27 @@ std::wstring viewName(REGSAM view) {
     return {};
 }
 
+// Opens a key below one half's classes in `view`. Windows keeps one ProgID key for both views (only the
+// class ids and a few other subtrees are kept apart), which either view opens. Wine writes a 32-bit package's
+// ProgID into the 32-bit view alone and a 32-bit regsvr32's into the shared key, so for a ProgID the view's
+// own is asked first, the shared one after.
+bool openKey(const Half& half, const std::wstring& path, REGSAM view, bool progId, UniqueHkey& key) {
+    if (::RegOpenKeyExW(half.root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) == ERROR_SUCCESS)
+        return true;
+    return progId && ::RegOpenKeyExW(half.root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                                     key.receive()) == ERROR_SUCCESS;
+}
+
+// The text a redirecting key holds, with where it was read.
+std::optional<ClassRedirect> redirectAt(const Half& half, const std::wstring& path, REGSAM view,
+                                        bool progId) {
+    UniqueHkey key;
+    if (!openKey(half, path, view, progId, key)) return std::nullopt;
+    const auto target = registryText(key.get(), nullptr);
+    if (!target || target->empty()) return std::nullopt;
+    return ClassRedirect{half.name + path + viewName(view), *target};
+}
+
 }  // namespace
 
 std::wstring bracedGuid(const GUID& guid) {
@@ -43,14 +64,7 @@ std::wstring bracedGuid(const GUID& guid) {
 std::optional<GUID> classOfProgId(const std::wstring& progId, ClassScope scope, REGSAM view) {
     return firstFound(scope, [&](const Half& half) -> std::optional<GUID> {
         UniqueHkey key;
-        // Windows keeps one ProgID key for both views (only the class ids and a few other subtrees are kept
-        // apart), which either view opens. Wine writes a 32-bit package's ProgID into the 32-bit view alone and
-        // a 32-bit regsvr32's into the shared key, so the view's own is asked first, the shared one after.
-        const std::wstring path = kClasses + progId + L"\\CLSID";
-        if (::RegOpenKeyExW(half.root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.receive()) != ERROR_SUCCESS &&
-            ::RegOpenKeyExW(half.root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.receive()) !=
-                ERROR_SUCCESS)
-            return std::nullopt;
+        if (!openKey(half, kClasses + progId + L"\\CLSID", view, true, key)) return std::nullopt;
         const auto text = registryText(key.get(), nullptr);
         GUID classId;
         // IIDFromString only parses; CLSIDFromString would look a ProgID up in the merged view.
@@ -76,6 +90,16 @@ std::optional<ClassServer> inprocServer(const GUID& classId, ClassScope scope, R
         server.fromUser = half.root == HKEY_CURRENT_USER;
         return server;
     });
+}
+
+std::optional<ClassRedirect> treatAsOf(const GUID& classId, ClassScope scope, REGSAM view) {
+    const std::wstring path = std::wstring(kClasses) + L"CLSID\\" + bracedGuid(classId) + L"\\TreatAs";
+    return firstFound(scope, [&](const Half& half) { return redirectAt(half, path, view, false); });
+}
+
+std::optional<ClassRedirect> currentVersionOf(const std::wstring& progId, ClassScope scope, REGSAM view) {
+    const std::wstring path = kClasses + progId + L"\\CurVer";
+    return firstFound(scope, [&](const Half& half) { return redirectAt(half, path, view, true); });
 }
 
 std::optional<ClassServer> inprocServerOf(const std::wstring& progId, ClassScope scope, REGSAM view) {

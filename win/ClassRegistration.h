@@ -37,4 +37,13 @@ std::optional<ClassServer> inprocServer(const GUID& classId, ClassScope scope, R
 // Both steps: the server that creating `progId` loads, as the scope sees it.
 std::optional<ClassServer> inprocServerOf(const std::wstring& progId, ClassScope scope, REGSAM view = 0);
 
+// Where the scope's keys send COM instead of what was asked for: a class's TreatAs names another class to
+// create in its place, a ProgID's CurVer another ProgID to take the class from.
+struct ClassRedirect {
+    std::wstring keyName;  // where it was read: "HKCU\Software\Classes\CLSID\{...}\TreatAs"
+    std::wstring target;   // the class id or ProgID it names, as written
+};
+std::optional<ClassRedirect> treatAsOf(const GUID& classId, ClassScope scope, REGSAM view = 0);
+std::optional<ClassRedirect> currentVersionOf(const std::wstring& progId, ClassScope scope, REGSAM view = 0);
+
 }  // namespace win

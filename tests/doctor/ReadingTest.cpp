@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "doctor/Machine.h"
@@ -142,6 +144,22 @@ TEST(DoctorReading, APeImagesLayoutLibrariesAndSignatureOrNothing) {
     }
 }
 
+// An address lies in the file only within a section's memory and file data: not right after its memory, nor
+// in the part only memory holds. (.text: 0x100 bytes of memory at 0x1000, 0x200 of file at 0x400; .bss:
+// 0x3000 of memory at 0x2000, the first 0x200 of them in the file at 0x600.)
+TEST(DoctorReading, AnAddressLiesInTheFileOnlyWhereItsSectionsDataHoldsIt) {
+    doctor::PeImage image;
+    image.sections = {{".text", 0x1000, 0x100, 0x400, 0x200, 0}, {".bss", 0x2000, 0x3000, 0x600, 0x200, 0}};
+    const std::tuple<uint32_t, std::string, std::optional<std::size_t>> rows[] = {
+        {0x1000, ".text", 0x400}, {0x10FF, ".text", 0x4FF}, {0x1100, "none", std::nullopt},
+        {0x21FF, ".bss", 0x7FF},  {0x2200, ".bss", std::nullopt}, {0x0FFF, "none", std::nullopt}};
+    for (const auto& [address, section, offset] : rows) {
+        const doctor::PeSection* holder = image.sectionHolding(address);
+        EXPECT_EQ(section, holder ? holder->name : "none") << std::hex << address;
+        EXPECT_EQ(offset, image.fileOffsetOf(address)) << std::hex << address;
+    }
+}
+
 TEST(DoctorReading, ADebugFilesSymbolsLongSectionNamesAndExtendedCharacteristics) {
     PeFile debug;
     debug.sections.push_back({".gnu_debuglink", 0x42000040, {1, 2, 3, 4}});
@@ -254,6 +272,7 @@ TEST(DoctorReading, TheWritersTextsReadBackAsWrittenOrMadeValid) {
         {"Gr\xC3\xB6\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x96\xA8", "Gr\xC3\xB6\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x96\xA8"},
         {"ANSI \xF6 and a cut \xE6\x97", "ANSI \xEF\xBF\xBD and a cut \xEF\xBF\xBD\xEF\xBF\xBD"},
         {"overlong \xC0\xAF, surrogate \xED\xA0\x80", "overlong \xEF\xBF\xBD\xEF\xBF\xBD, surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"separators \x1c\x1d\x1e\x1f", "separators \x1c\x1d\x1e\x1f"},
     };
     for (const auto& [written, read] : rows) {
         doctor::Report report;
@@ -277,9 +296,6 @@ TEST(DoctorReading, TheSummaryNamesEveryUnsoundLinkWithinItsLimit) {
     doctor::Report broken = warned;
     broken.excelShows = false;
     broken.findings.push_back({"office.excel", "Excel", doctor::Status::Broken, "LoadBehavior 2", "fix"});
-    doctor::Report crowded = broken;
-    for (int index = 0; index < 40; ++index)
-        crowded.findings.push_back({"rules.word", "Word", doctor::Status::Broken, std::string(100, 'x') + "\xC3\xA9", {}});
     const std::pair<const doctor::Report*, std::string> rows[] = {
         {&healthy, "Quillery 1 OK: the group shows in Word, Excel, PowerPoint."},
         {&warned, "Quillery 1 WARNING: the group shows in Word, Excel, PowerPoint. WARNING user.account: elevated  here."},
@@ -287,10 +303,21 @@ TEST(DoctorReading, TheSummaryNamesEveryUnsoundLinkWithinItsLimit) {
                   "elevated  here. BROKEN office.excel: LoadBehavior 2."},
     };
     for (const auto& [report, line] : rows) EXPECT_EQ(line, doctor::summaryLine(*report, "1", asIs));
-    const std::string cut = doctor::summaryLine(crowded, "1", asIs, 2047);
-    EXPECT_LE(cut.size(), 2047u);
-    EXPECT_EQ("...", cut.substr(cut.size() - 3));
-    EXPECT_NE(static_cast<unsigned char>(cut[cut.size() - 4]), 0xC3) << "cut inside a character";
+    // Limits that put the cut on every byte of two- and three-byte characters, in the line and in a finding.
+    for (const std::string character : {"\xC3\xA9", "\xE6\x97\xA5"}) {
+        doctor::Report many = broken;
+        for (int index = 0; index < 40; ++index) {
+            std::string found(index % 7, 'x');
+            while (found.size() < 250) found += character;
+            many.findings.push_back({"rules.word", "Word", doctor::Status::Broken, found, {}});
+        }
+        for (std::size_t limit = 100; limit < 700; ++limit) {
+            const std::string cut = doctor::summaryLine(many, "1", asIs, limit);
+            EXPECT_LE(cut.size(), limit);
+            // The JSON writer replaces every byte that is no part of a whole character.
+            EXPECT_EQ(std::string::npos, doctor::jsonString(cut).find("\xEF\xBF\xBD")) << limit << " " << cut;
+        }
+    }
 }
 
 }  // namespace

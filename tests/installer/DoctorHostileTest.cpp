@@ -30,7 +30,11 @@ namespace {
 using fixtures::InstallationFixture;
 using fixtures::PrinterFixture;
 
-const std::string kConnectServer = "Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}\\InprocServer32";
+const std::string kConnectClass = "Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}";
+const std::string kConnectServer = kConnectClass + "\\InprocServer32";
+// The XML parser Office reads markup with, as the machine registers it.
+const std::string kParserServer =
+    "Software\\Classes\\CLSID\\{88D96A05-F192-11D4-A65F-0040963251E5}\\InprocServer32";
 const std::string kUserWord = "Software\\Microsoft\\Office\\Word\\Addins\\TandrelQuillery.Connect";
 
 std::wstring temporaryFolder() {
@@ -206,11 +210,10 @@ std::vector<HostileRow> hostileRows() {
          L"--json",
          Rights::Elevated,
          false,
-         {{"class.user",
-           "warning: HKCU\\Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}"
-           "\\InprocServer32...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
-          {kOtherPrefix + "class.user",
-           "warning: ...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+         {{"class.user", "warning: HKCU\\Software\\Classes\\CLSID\\{A9F2F60F-41DD-495C-8BCE-03DC35A2850C}"
+                         "\\InprocServer32...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+          {kOtherPrefix + "class.user", "warning: ...QuilleryPlanted\\Quillery.dll: for this user it overrides"},
+          {"class.folder", "ok: ...Quillery.dll lies where only administrators can change it"},
           {"class.load", "ok: loaded"},
           {kOtherPrefix + "class.load", "ok: loaded"}},
          0,
@@ -225,13 +228,41 @@ std::vector<HostileRow> hostileRows() {
          {{kOtherPrefix + "class.load", "ok: loaded"}, {"temporary folder", ""}},
          0,
          false},
+        {"a per-user TreatAs on the class and a CurVer on the ProgID send the user's Office elsewhere",
+         {{Sign::ClickToRun, Bits::This}},
+         [](Trap& trap) {
+             trap.write(HKEY_CURRENT_USER, kConnectClass + "\\TreatAs", "",
+                        "{0D1E2F30-4150-6070-8090-A0B0C0D0E0F0}", fixtures::otherView());
+             trap.write(HKEY_CURRENT_USER, "Software\\Classes\\TandrelQuillery.Connect\\CurVer", "",
+                        "TandrelQuillery.Planted");
+         },
+         L"--json",
+         Rights::Elevated,
+         false,
+         {{"class.user", "warning: ...sends it to {0D1E2F30-4150-6070-8090-A0B0C0D0E0F0}"},
+          {"class.user", "warning: ...TandrelQuillery.Connect\\CurVer sends it to TandrelQuillery.Planted"},
+          {"class.load", "ok: loaded"}},
+         0,
+         false},
+        {"the machine's registration of the XML parser names a library outside System32",
+         {{Sign::ClickToRun, Bits::This}},
+         [](Trap& trap) {
+             trap.replace(HKEY_LOCAL_MACHINE, kParserServer, ascii(trap.folder() + L"\\QuilleryPlanted.dll"));
+         },
+         L"--json",
+         Rights::Elevated,
+         false,
+         {{"markup.word", "ok: "}},
+         0,
+         false},
         {"the machine's class names a library by a relative path, found in the user's working folder",
          {{Sign::ClickToRun, Bits::This}},
          [](Trap& trap) { trap.replace(HKEY_LOCAL_MACHINE, kConnectServer, "QuilleryPlanted.dll"); },
          L"--json",
          Rights::Elevated,
          true,
-         {{"class.load", "broken: QuilleryPlanted.dll is not an absolute path"}},
+         {{"class.folder", "broken: QuilleryPlanted.dll is not an absolute path"},
+          {"class.load", "broken: QuilleryPlanted.dll is not an absolute path"}},
          1,
          false},
         {"the machine's class of the other bitness names a doctor beside it that is not signed",

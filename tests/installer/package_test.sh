@@ -214,6 +214,30 @@ for bitness in "${bitnesses[@]}"; do
         "$(dirname "$0")/../../doctor/quillery-doctor-report.schema.json" ||
         fail "the $bitness-bit doctor has not its report's schema beside it"
 done
+# The removal the add-in leaves to the next logon, and the list of installed programs', start msiexec by the
+# full path of the system folder (quoted), never by a bare name that a folder searched first could answer.
+for bitness in "${bitnesses[@]}"; do
+    for value in UnRegister Remove; do
+        command=$(reg_of "$bitness" query 'HKLM\Software\Corvane\Toolbar_Office' /v "$value" 2>/dev/null |
+                  tr -d '\r' | awk -F'    ' -v name="$value" '$2 == name { print $4 }')
+        program=${command#\"} && program=${program%%\"*}
+        [[ "$command" == \"* && "${program,,}" =~ ^c:\\windows\\(system32|syswow64)\\msiexec\.exe$ ]] &&
+            [ -f "$(winepath -u "$program")" ] ||
+            fail "the $bitness-bit $value is not msiexec by its full path: $command"
+    done
+done
+# A folder outside Program Files (any user may change a data drive's) is refused before anything is installed:
+# here by the newer package, which would otherwise replace this one. This one stays as it is.
+refused=('INSTALLDIR=C:\users\Public\Quillery' 'INSTALLDIR=C:\Program Files\..\users\Public\Quillery'
+         'STRINGSDIR=C:\users\Public\Quillery')
+[ "$arch" = x64 ] && refused+=('INSTALLDIR32=C:\users\Public\Quillery')
+for folder in "${refused[@]}"; do
+    wine64 msiexec /i "$(winepath -w "$newer")" /qn "$folder" >/dev/null 2>&1 && fail "installed with $folder"
+    outside=$(winepath -u 'C:\users\Public\Quillery')
+    [ -e "$outside" ] && fail "$folder was made" && rm -rf "$outside"
+done
+reg_of "${bitnesses[0]}" query "$uninstall_root\\$(property "$package" ProductCode)" >/dev/null 2>&1 ||
+    fail "a refused installation took the installed version away"
 # The fleet tools' recipes (docs/administrators.md, docs/fleet/) as far as Wine goes: Intune's detection script
 # keeps one line under 2,048 characters and its exit code, 0 while the group shows and 1 once Word stopped loading
 # the add-in for the user; the remediation's --repair, run elevated (as Wine runs everything), is refused with 3.

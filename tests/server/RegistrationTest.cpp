@@ -20,6 +20,7 @@
 #include "QuilleryVersion.h"
 #include "TandrelLib.h"
 #include "server/AddInModule.h"
+#include "server/ClassTable.h"
 #include "tests/allocation/FailingAllocator.h"
 #include "tests/com/AddInEnvironment.h"
 #include "tests/com/MessageBoxAnswerer.h"
@@ -441,13 +442,16 @@ TEST(Registration, EachBitnessRegistersInItsOwnViewAndRemovingOneLeavesTheOther)
 }
 
 // What the other bitness's registration looks like to this one's unregistration: it keeps what the two share
-// whenever the other's class names another file, however that file is written, and says what the registry
-// answered when it cannot take its own entry of the type library.
+// whenever the machine's class of the other view names another file, however that file is written, says what
+// the registry answered when it cannot take its own entry of the type library, and takes the shared keys when
+// only a user's own classes name one: an administrator's unregistration is the machine's.
 struct SharedRow {
     const char* name;
     std::string otherServer;  // the other view's InprocServer32 of the connection class
+    HKEY otherRoot;           // whose classes hold it: the machine's, or a user's own
     bool entryHeld;           // a key below this bitness's type-library entry keeps the registry from deleting it
     HRESULT unregistered;
+    bool sharedKept;
 };
 
 TEST(Registration, UnregistrationBesideTheOtherBitnessKeepsWhatTheyShare) {
@@ -455,10 +459,13 @@ TEST(Registration, UnregistrationBesideTheOtherBitnessKeepsWhatTheyShare) {
     std::string softHyphen = own;
     softHyphen.insert(softHyphen.find_last_of('\\') + 5, "\xAD");  // the same to a locale's comparison
     const SharedRow rows[] = {
-        {"a path longer than MAX_PATH", "C:\\Program Files (x86)\\" + std::string(300, 'q') + ".dll", false, S_OK},
-        {"a path that differs by a soft hyphen", softHyphen, false, S_OK},
-        {"this bitness's entry cannot be deleted", "C:\\Program Files (x86)\\Other\\Quillery.dll", true,
-         HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+        {"a path longer than MAX_PATH", "C:\\Program Files (x86)\\" + std::string(300, 'q') + ".dll",
+         HKEY_LOCAL_MACHINE, false, S_OK, true},
+        {"a path that differs by a soft hyphen", softHyphen, HKEY_LOCAL_MACHINE, false, S_OK, true},
+        {"this bitness's entry cannot be deleted", "C:\\Program Files (x86)\\Other\\Quillery.dll",
+         HKEY_LOCAL_MACHINE, true, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), true},
+        {"only a user's own class of the other view", "C:\\Users\\Public\\Quillery.dll", HKEY_CURRENT_USER,
+         false, S_OK, false},
     };
     const std::string otherServer =
         "Software\\Classes\\CLSID\\" + clsidText(CLSID_Connect) + "\\InprocServer32";
@@ -468,13 +475,14 @@ TEST(Registration, UnregistrationBesideTheOtherBitnessKeepsWhatTheyShare) {
         const OfficeParentKeys office;
         ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK);
         {
-            const fixtures::CreatedKey other(HKEY_LOCAL_MACHINE, otherServer, kOtherView);
-            fixtures::setString(HKEY_LOCAL_MACHINE, otherServer, "", row.otherServer, kOtherView);
+            const fixtures::CreatedKey other(row.otherRoot, otherServer, kOtherView);
+            fixtures::setString(row.otherRoot, otherServer, "", row.otherServer, kOtherView);
             std::unique_ptr<fixtures::CreatedKey> holding;
             if (row.entryHeld) holding = std::make_unique<fixtures::CreatedKey>(HKEY_CLASSES_ROOT, held);
             MessageBoxAnswerer yes(IDYES);
             EXPECT_EQ(callAddInExport("DllUnregisterServer"), row.unregistered);
-            EXPECT_TRUE(fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\TandrelQuillery.Connect"));
+            EXPECT_EQ(row.sharedKept,
+                      fixtures::keyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\TandrelQuillery.Connect"));
         }
         // Alone again, this bitness takes everything with it.
         ASSERT_EQ(callAddInExport("DllRegisterServer"), S_OK);
@@ -514,6 +522,56 @@ private:
     std::wstring path_;
     HMODULE module_ = nullptr;
 };
+
+// A copy of the DLL whose path, its name included, has `length` characters (in folders of at most 100),
+// loaded by that path in the \\?\ form that goes past MAX_PATH; gone with its folders.
+struct CopyAtLength {
+    explicit CopyAtLength(std::size_t length) {
+        wchar_t temporary[MAX_PATH] = {};
+        path.assign(temporary, ::GetTempPathW(MAX_PATH, temporary));
+        for (std::size_t left; (left = length - path.size() - 12) > 0; path += L"\\") {
+            path.append(left > 102 ? 100 : left - 1, L'q');
+            folders.push_back(kLong + path);
+            ::CreateDirectoryW(folders.back().c_str(), nullptr);
+        }
+        path += L"Quillery.dll";
+        if (::CopyFileW(hostsim::addInBesideProgram().c_str(), (kLong + path).c_str(), FALSE))
+            module = ::LoadLibraryW((kLong + path).c_str());
+    }
+    ~CopyAtLength() {
+        if (module) ::FreeLibrary(module);
+        ::DeleteFileW((kLong + path).c_str());
+        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+            ::RemoveDirectoryW(folder->c_str());
+    }
+
+    const std::wstring kLong = L"\\\\?\\";
+    std::wstring path;
+    std::vector<std::wstring> folders;
+    HMODULE module = nullptr;
+};
+
+// The registrar of a library loaded from a path of any length (a buffer of MAX_PATH holds 259 characters and
+// the NUL) registers the class by that very path, and takes it away again.
+TEST(Registration, TheRegistrarNamesALibraryByAPathOfAnyLength) {
+    const std::string server = "CLSID\\" + clsidText(CLSID_Connect) + "\\InprocServer32";
+    const OfficeParentKeys office;
+    CAddInModule& module = addInModule();
+    for (const std::size_t length : {std::size_t{259}, std::size_t{260}, std::size_t{400}}) {
+        const CopyAtLength copy(length);
+        wchar_t loaded[1024] = {};
+        const std::wstring path(loaded, ::GetModuleFileNameW(copy.module, loaded, 1024));
+        ASSERT_TRUE(copy.module && path.size() >= length) << narrow(copy.path);
+        module.setInstance(copy.module);
+        for (const ClassEntry& entry : productClasses()) {
+            if (!::IsEqualGUID(*entry.classId, CLSID_Connect)) continue;
+            EXPECT_EQ(module.runRegistrarScript(entry.scriptId, true), S_OK) << length;
+            EXPECT_EQ(narrow(path), stringValue(HKEY_CLASSES_ROOT, server, "")) << length;
+            EXPECT_EQ(module.runRegistrarScript(entry.scriptId, false), S_OK) << length;
+            EXPECT_FALSE(fixtures::keyExists(HKEY_CLASSES_ROOT, server)) << length;
+        }
+    }
+}
 
 TEST(Registration, FailingScriptWritesNothingAndRestoresTheThreadLocale) {
     const OfficeParentKeys office;

@@ -36,7 +36,8 @@ TEST(PrinterQuery, PrinterOfAnotherMakeHasNoFriendlyName) {
     EXPECT_EQ("", PrinterQuery().friendlyNameOf("Other Laser"));
 }
 
-// A process that has not loaded the spooler yet takes it from System32, never from a folder searched before it.
+// A process that has not loaded the spooler yet takes it from System32, never from a folder searched before
+// it, for each query: the library links no spooler function of its own.
 struct LoadSeen {
     std::string name;
     DWORD flags = 0;
@@ -51,14 +52,22 @@ HMODULE WINAPI watchedLoad(LPCSTR name, HANDLE file, DWORD flags) {
     return ::LoadLibraryExA(name, file, flags);
 }
 
-TEST(PrinterQuery, LoadsTheSpoolerFromSystem32Only) {
+TEST(PrinterQuery, EachQueryTakesTheSpoolerFromSystem32Only) {
     SpoolerLoader loader;
     loader.getModuleHandle = notLoadedYet;
     loader.loadLibrary = watchedLoad;
+    const PrinterQuery query(&loader);
     PrinterFixture printer;
-    EXPECT_EQ(PrinterFixture::kQueueName, PrinterQuery(&loader).defaultPrinterName());
-    EXPECT_EQ("WINSPOOL.DRV", loadSeen.name);
-    EXPECT_EQ(static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32), loadSeen.flags);
+    const std::pair<const char*, std::string (*)(const PrinterQuery&)> rows[] = {
+        {PrinterFixture::kQueueName, [](const PrinterQuery& q) { return q.defaultPrinterName(); }},
+        {PrinterFixture::kFriendlyName,
+         [](const PrinterQuery& q) { return q.friendlyNameOf(PrinterFixture::kQueueName); }}};
+    for (const auto& [answer, ask] : rows) {
+        loadSeen = {};
+        EXPECT_EQ(answer, ask(query));
+        EXPECT_EQ("WINSPOOL.DRV", loadSeen.name) << answer;
+        EXPECT_EQ(static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32), loadSeen.flags) << answer;
+    }
 }
 
 TEST(PrinterQuery, UnknownOrEmptyPrinterNameHasNoFriendlyName) {
