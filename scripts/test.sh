@@ -54,21 +54,24 @@ run_ctest() {
     return $rc
 }
 
-echo "== native build (ASan, UBSan, libFuzzer)"
+# A stage's heading, with the time since the command started: where the minutes go.
+step() { echo "== $* [$((SECONDS / 60)) min $((SECONDS % 60)) s]"; }
+
+step "native build (ASan, UBSan, libFuzzer)"
 build_flavour build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLERY_FUZZERS=ON
-echo "== native tests"
+step "native tests"
 run_ctest build/native || status=1
 
 # The same sources and test programs twice, told apart by nothing but the toolchain: for 64-bit and for 32-bit
 # Office. Each build knows where the other's is, for the test that registers both libraries side by side; the
 # 32-bit build comes first, since the x64 package carries its library and doctor.
-echo "== Windows builds (MinGW-w64: x86, then x64)"
+step "Windows builds (MinGW-w64: x86, then x64)"
 build_flavour build/windows-x86 -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-i686.cmake" \
     -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows/bin"
 build_flavour build/windows -DCMAKE_TOOLCHAIN_FILE="$QUILLERY_ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DQUILLERY_PEER_BIN="$QUILLERY_ROOT/build/windows-x86/bin"
 # Both run in one fresh 64-bit prefix, the 32-bit programs under WOW64 as 32-bit Office runs on 64-bit Windows.
-echo "== Windows tests under Wine (x64, then x86, in one 64-bit prefix)"
+step "Windows tests under Wine (x64, then x86, in one 64-bit prefix)"
 PREFIX="$QUILLERY_ROOT/build/windows/wineprefix"
 trap 'stop_wine "$PREFIX"' EXIT
 make_wineprefix "$PREFIX"
@@ -103,7 +106,7 @@ if ! diff build/windows/registry-before.txt build/windows/registry-after.txt >bu
 fi
 stop_wine "$PREFIX"
 
-echo "== fuzzers (${QUILLERY_FUZZ_SECONDS:-30} s each, run beside the Windows tests)"
+step "fuzzers (${QUILLERY_FUZZ_SECONDS:-30} s each, run beside the Windows tests)"
 wait "$fuzz_pid" || status=1
 cat "$fuzz_log"
 # Each fuzzer's run is one case: it passed when it reported its runs.
@@ -113,12 +116,13 @@ passed=$((passed + fuzz_ran - fuzz_failed))
 failed=$((failed + fuzz_failed))
 [ "$fuzz_ran" -gt 0 ] || failed=$((failed + 1))
 
-echo "== the 64-bit library and doctor rebuilt in a second folder (run beside the Windows tests)"
+step "the 64-bit library and doctor rebuilt in a second folder (run beside the Windows tests)"
 # One case: every rebuilt file is the first build's, byte for byte, before signing.
 if wait "$reproduce_pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 cat "$reproduce_log"
 
 # Every GoogleTest case of every flavour (both Windows builds), each fuzzer's run and the reproduction.
 echo
+step "done"
 echo "Total: $passed passed, $failed failed"
 exit $status
