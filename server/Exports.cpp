@@ -25,7 +25,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-// The platform's headers declare these two, without an exception specification, which a definition must repeat.
+// The platform's headers declare these two without noexcept, and a definition must declare them the same way.
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
     return getClassObject(classId, iid, object);
 }
