@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "addin/OfficeInterfaces.h"
 #include "doctor/PeImage.h"
 #include "tests/com/AddInEnvironment.h"
+#include "tests/support/MachineCertificate.h"
 #include "tools/fixtures/CreatedKey.h"
 #include "tools/fixtures/InstallationFixture.h"
 #include "tools/fixtures/PrinterFixture.h"
@@ -33,13 +33,17 @@ constexpr DWORD kGuardStop = 0xC0000409;
 std::vector<uint32_t> guardTable(HMODULE module) {
     wchar_t path[MAX_PATH];
     ::GetModuleFileNameW(module, path, MAX_PATH);
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes = readFileBytes(path);
     const auto image = doctor::readPeImage(bytes.data(), bytes.size());
     const auto config =
         image ? doctor::readLoadConfiguration(*image, bytes.data(), bytes.size()) : std::nullopt;
     return config ? config->guardFunctions : std::vector<uint32_t>();
+}
+
+// The folder of this test program, the validating files' own, with its closing backslash.
+std::wstring besideThisProgram() {
+    const std::wstring program = win::ownProgramPath();
+    return program.substr(0, program.find_last_of(L'\\') + 1);
 }
 
 // The vtable entries of `object` seen as `iid` that the guard table of their module lacks; "not answered"
@@ -136,7 +140,7 @@ TEST(GuardedCalls, HostSessionsPrintAndReloadUnderTheValidator) {
 TEST(GuardedCalls, AboutBoxAndDoctorRunUnderTheValidator) {
     const fixtures::InstallationFixture installed;
     const fixtures::PrinterFixture printer;
-    const std::wstring here = win::ownProgramPath().substr(0, win::ownProgramPath().find_last_of(L'\\') + 1);
+    const std::wstring here = besideThisProgram();
     const std::wstring signal = here + L"about-closed.signal";
     std::ofstream(signal.c_str()).put('\n');
     struct Row {
@@ -160,11 +164,8 @@ TEST(GuardedCalls, AboutBoxAndDoctorRunUnderTheValidator) {
 // The stack protector's canary, seeded at every load of the shipped library before any of its code runs:
 // never zero, never the same twice (the debug file beside the library says where it lies).
 TEST(StackProtector, EachLoadSeedsItsOwnCanary) {
-    const std::wstring here = win::ownProgramPath().substr(0, win::ownProgramPath().find_last_of(L'\\') + 1);
-    const std::wstring shipped = here + L"..\\Quillery.dll";
-    std::ifstream file((shipped + L".debug").c_str(), std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
+    const std::wstring shipped = besideThisProgram() + L"..\\Quillery.dll";
+    const std::vector<unsigned char> bytes = readFileBytes(shipped + L".debug");
     const auto debug = doctor::readPeHeaders(bytes.data(), bytes.size());
     ASSERT_TRUE(debug) << "no debug file beside the shipped library";
     const auto canary = doctor::symbolAddress(
