@@ -13,7 +13,8 @@
 # variables QUILLERY_SIGN_PFX and QUILLERY_SIGN_PASSWORD_FILE when it is configured, and the RFC 3161
 # time-stamping service in QUILLERY_SIGN_TIMESTAMP_URL. Without them every build makes a throwaway chain of
 # its own in <build>/signing (a root, a code-signing and a time-stamping certificate) and signs with that, so
-# that every build and every test run signs; osslsigncode then time-stamps as its own authority, offline.
+# that every build and every test run signs, time-stamped offline by the chain's own authority
+# (tools/signing/time_stamping_authority.py).
 
 find_program(QUILLERY_OSSLSIGNCODE osslsigncode)
 find_program(QUILLERY_OPENSSL openssl)
@@ -80,7 +81,7 @@ function(quillery_sign_command var file)
   set_property(GLOBAL APPEND PROPERTY QUILLERY_SIGNED_FILES ${file})
   set(${var}
       ${CMAKE_COMMAND} -DOSSLSIGNCODE=${QUILLERY_OSSLSIGNCODE} "-DDESCRIPTION=${QUILLERY_SIGN_DESCRIPTION}"
-      ${QUILLERY_SIGN_SETTINGS} -DUNSIGNED_DIR=${QUILLERY_UNSIGNED_DIR}
+      ${QUILLERY_SIGN_SETTINGS} -DPYTHON=${QUILLERY_PYTHON} -DUNSIGNED_DIR=${QUILLERY_UNSIGNED_DIR}
       -DSOURCE_DATE_EPOCH=${QUILLERY_SOURCE_DATE_EPOCH} -P ${QUILLERY_SIGN_SCRIPT} -- ${file}
       PARENT_SCOPE)
 endfunction()

@@ -1,6 +1,7 @@
 # Makes one built file what customers install, in place:
 #   cmake [-DOBJCOPY=<objcopy> -DSTRIP=<strip>] -DOSSLSIGNCODE=<osslsigncode> -DDESCRIPTION=<text>
-#         (-DCHAIN_DIR=<throwaway chain> | -DPFX=<pfx> -DPASSWORD_FILE=<file> -DTIMESTAMP_URL=<url>)
+#         (-DCHAIN_DIR=<throwaway chain> -DPYTHON=<python3> | -DPFX=<pfx> -DPASSWORD_FILE=<file>
+#          -DTIMESTAMP_URL=<url>)
 #         [-DUNSIGNED_DIR=<folder>] [-DSOURCE_DATE_EPOCH=<seconds>] -P ship-file.cmake -- <file>
 # With OBJCOPY and STRIP (a linked binary) the debug information moves to <file>.debug, which the stripped
 # binary names in its .gnu_debuglink section; then the file is signed with Authenticode, SHA-256, time-stamped.
@@ -37,8 +38,11 @@ file(REMOVE "${work}")
 set(unsigned "${file}")
 if(CHAIN_DIR)
   set(certificate -certs "${CHAIN_DIR}/code-signing.crt" -key "${CHAIN_DIR}/code-signing.key")
-  # osslsigncode answers as its own time-stamping authority: no network, and the tests trust its root.
-  set(time_stamp -TSA-certs "${CHAIN_DIR}/time-stamping.crt" -TSA-key "${CHAIN_DIR}/time-stamping.key")
+  # The chain's own time-stamping authority answers on the loopback while the file is signed: no network, and
+  # the tests trust its root.
+  set(time_stamp -ts "{url}")
+  set(through_authority "${PYTHON}" "${CMAKE_CURRENT_LIST_DIR}/../tools/signing/time_stamping_authority.py"
+                        "${CHAIN_DIR}/time-stamping.crt" "${CHAIN_DIR}/time-stamping.key" --)
 elseif(PFX AND PASSWORD_FILE AND TIMESTAMP_URL)
   set(certificate -pkcs12 "${PFX}" -readpass "${PASSWORD_FILE}")
   set(time_stamp -ts "${TIMESTAMP_URL}")
@@ -74,7 +78,7 @@ if(UNSIGNED_DIR)
   file(MAKE_DIRECTORY "${UNSIGNED_DIR}")
   file(COPY_FILE "${unsigned}" "${UNSIGNED_DIR}/${name}")
 endif()
-run("${OSSLSIGNCODE}" sign ${certificate} -h sha256 -n "${DESCRIPTION}" ${time_stamp} -in "${unsigned}"
-    -out "${work}")
+run(${through_authority} "${OSSLSIGNCODE}" sign ${certificate} -h sha256 -n "${DESCRIPTION}" ${time_stamp}
+    -in "${unsigned}" -out "${work}")
 file(REMOVE "${work}.unsigned")
 file(RENAME "${work}" "${file}")
