@@ -18,9 +18,9 @@
 #include "win/AnsiText.h"
 #include "win/ClassRegistration.h"
 #include "win/ComPtr.h"
-#include "win/EntryPoint.h"
 #include "win/PathCompare.h"
 #include "win/RegistryText.h"
+#include "win/SystemLibrary.h"
 #include "win/UniqueHkey.h"
 #include "win/UniqueLibrary.h"
 
@@ -315,18 +315,14 @@ void checkClassRegistration(Chain& chain) {
         return;
     }
     // Asked of the loaded library itself: COM's own lookup would read the merged view again.
-    const auto getClassObject =
-        entryPointAs<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(::GetProcAddress(library.get(), "DllGetClassObject"));
-    if (!getClassObject) {
+    win::ComPtr<IDispatch> connection;
+    const HRESULT created =
+        win::createFromLibrary(library.get(), CLSID_Connect, IID_IDispatch, connection.receiveVoid());
+    if (created == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)) {
         chain.add("class.load", "library loads", Status::Broken, path + " exports no DllGetClassObject",
                   kRepairAdvice);
         return;
     }
-    win::ComPtr<IClassFactory> factory;
-    win::ComPtr<IDispatch> connection;
-    HRESULT created = getClassObject(CLSID_Connect, IID_IClassFactory, reinterpret_cast<void**>(factory.receive()));
-    if (SUCCEEDED(created))
-        created = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(connection.receive()));
     if (FAILED(created)) {
         chain.add("class.load", "library loads", Status::Broken,
                   "the connection object cannot be created: " + hexCode(created) + " " + describe(created),
@@ -335,7 +331,6 @@ void checkClassRegistration(Chain& chain) {
     }
     chain.add("class.load", "library loads", Status::Ok, "loaded; the connection object was created");
     connection.reset();
-    factory.reset();
     checkTypeLibrary(chain);
 }
 

@@ -67,12 +67,7 @@ win::ComPtr<IXMLDOMDocument> documentFromMachine(ServerLibrary& library, std::ws
         if (!server) continue;
         const std::wstring file = server->path.substr(server->path.find_last_of(L'\\') + 1);
         ServerLibrary loaded(win::loadSystemLibrary(win::narrow(file).c_str()));
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        const FARPROC entry = loaded ? ::GetProcAddress(loaded.get(), "DllGetClassObject") : nullptr;
-        const auto getClassObject = entryPointAs<GetClassObject>(entry);
-        win::ComPtr<IClassFactory> factory;
-        if (!getClassObject || FAILED(getClassObject(*classId, IID_IClassFactory, factory.receiveVoid())) ||
-            FAILED(factory->CreateInstance(nullptr, IID_IXMLDOMDocument, document.receiveVoid()))) {
+        if (FAILED(win::createFromLibrary(loaded.get(), *classId, IID_IXMLDOMDocument, document.receiveVoid()))) {
             problem = std::wstring(L"System32's ") + file + L" creates no " + progId;
             continue;
         }

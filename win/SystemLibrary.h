@@ -11,4 +11,9 @@ namespace win {
 // stand-in that sees the flags.
 HMODULE loadSystemLibrary(const char* name, decltype(&::LoadLibraryExA) load = ::LoadLibraryExA) noexcept;
 
+// An object of `classId` asked of a loaded COM server library itself, through its own DllGetClassObject and class
+// factory: COM's activation would look the class up in the merged HKEY_CLASSES_ROOT, where a user's own classes
+// come first. HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) when the library exports no DllGetClassObject.
+HRESULT createFromLibrary(HMODULE library, REFCLSID classId, REFIID iid, void** object) noexcept;
+
 }  // namespace win
